@@ -1,0 +1,74 @@
+// The program's shared types, constants and process-wide state. Every subsystem
+// includes this one header; nothing here depends on any subsystem.
+#pragma once
+
+#include <windows.h>
+#include <cstddef>
+
+class SettingsStore;
+
+// Paths and texts live in fixed buffers of the platform's maximum path length.
+constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 characters
+
+// Caption of the main window, the About box and the message boxes; the text by
+// which a later start finds the running window; second line of the merge script.
+constexpr char kWindowTitle[] = "VELK - Tresmal Ver 1.1";
+constexpr ULONG_PTR kHandOffTag = 0x12345678;  // dwData of the single-instance WM_COPYDATA
+constexpr UINT kTrayMessage = WM_USER + 1000;  // 2024: callback message of the tray icon
+
+constexpr DWORD kFloppySplitSize = 1457664;  // the "1.44 MB (Floppy Disk)" preset
+
+enum class WindowState : int { Normal = 1, Minimized = 2, InTray = 3 };
+
+// Results of the settings store's readers (numbers and codes share one result).
+constexpr DWORD StatusOk = 0;
+constexpr DWORD StatusRegistryError = 1000;
+constexpr DWORD StatusNotFound = 2000;
+constexpr DWORD StatusBadIndex = 3000;
+constexpr DWORD StatusInitWriteFailed = 5000;
+
+// Results of the split engine: 0 for success, 1000 for failure or cancel.
+constexpr int kEngineOk = 0;
+constexpr int kEngineCancelled = 1000;
+
+struct AppState {
+    char sourcePath[kPathSize];
+    char destDir[kPathSize];
+    DWORD fileSize;
+    DWORD splitSize;
+    DWORD partCount;
+    WindowState windowState;
+    bool trayRestoreArmed;
+    SettingsStore* settings;
+    // True from a Split click to the end of its run. The run's message boxes have
+    // no owner, so messages keep arriving; nothing may change the state meanwhile.
+    bool runActive;
+};
+
+extern AppState appState;
+
+// One shared buffer in which messages, paths and script pieces are formed just
+// before use; a text formed here is used before anything else may form another.
+extern char scratchText[kPathSize];
+
+// The module whose resources (templates, icon 103) the windows load.
+extern HINSTANCE appInstance;
+
+// Puts appState back to its values at process start (settings pointer kept).
+void ResetAppState();
+
+// Copies src into dst of the given capacity, never beyond it. Returns false when
+// src did not fit; dst then holds as much of it as fits, terminated.
+bool CopyText(char* dst, std::size_t capacity, const char* src);
+template <std::size_t N>
+bool CopyText(char (&dst)[N], const char* src) {
+    return CopyText(dst, N, src);
+}
+
+// printf-style formatting into a fixed buffer, never beyond it. Returns false when
+// the text was cut to fit.
+bool FormatText(char* dst, std::size_t capacity, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// A message box with the program's caption.
+int ShowMessage(HWND owner, const char* text, UINT flags);

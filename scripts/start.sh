@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the program and starts it under Wine, from the folder that holds
+# velk.exe and VELK.chm (Help looks for the file in the current directory).
+# On a machine with an X display it opens there and runs until closed; without
+# one it opens on a virtual display, saves a screenshot of the window, prints
+# the screenshot's path and closes the program again.
+#   scripts/start.sh [file to split]
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+"$root/scripts/setup.sh" || exit 1
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+velk_detect_arch
+build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target velk || exit 1
+
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+    export VELK_USE_DISPLAY=1
+fi
+trap velk_env_down EXIT
+velk_env_up "$build" || exit 1
+cd "$build/bin" || exit 1
+
+if [ -n "${VELK_USE_DISPLAY:-}" ]; then
+    wine velk.exe "$@"
+    exit 0
+fi
+
+wine velk.exe "$@" &
+program=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^VELK - Tresmal Ver 1\.1$' 2>/dev/null | head -n1)
+if [ -z "$window" ]; then
+    echo "start: the program was built ($build/bin/velk.exe), but its main window did not appear"
+    exit 1
+fi
+shot="$build/velk-window.png"
+import -display "$DISPLAY" -window "$window" "$shot"
+echo "start: no X display here, so the program ran on a virtual one."
+echo "start: screenshot of its window: $shot"
+xdotool windowclose "$window" 2>/dev/null || true
+wait "$program" 2>/dev/null || true

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the program and every test, then runs all tests under Wine on a virtual
+# display in the build folder's own Wine prefix. Exits non-zero when a test fails.
+#   scripts/test.sh [ctest arguments...]     e.g. scripts/test.sh -R split
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+"$root/scripts/setup.sh" || exit 1
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+velk_detect_arch
+build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
+[ "$VELK_ARCH" = win64 ] &&
+    echo "test: this kernel runs no 32-bit code; testing the 64-bit build under 64-bit Wine"
+
+# The shipped program is always the 32-bit one: it must build cleanly too.
+cmake -S "$root" -B "$root/build/release" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
+cmake --build "$root/build/release" -j"$(nproc)" --target velk || exit 1
+
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" || exit 1
+
+trap velk_env_down EXIT
+velk_env_up "$build" --drives || exit 1
+
+cd "$build" && ctest --output-on-failure "$@"

@@ -1,0 +1,113 @@
+# Sourced by the start, test and benchmark scripts: a virtual X display and a
+# Wine prefix that belongs to the build folder, plus the test drives.
+#   velk_detect_arch                   sets VELK_ARCH to win32 or win64 (see below)
+#   velk_env_up BUILD_DIR [--drives]   starts them and exports the environment
+#   velk_env_down                      ends what velk_env_up started
+# shellcheck shell=bash
+
+# The program is a 32-bit Windows program and runs under 32-bit Wine. Some kernels
+# are booted without 32-bit support ("32-bit emulation disabled"): there no 32-bit
+# Linux binary, hence no 32-bit Wine, can start, and the tests run the same
+# sources built for 64-bit Windows under 64-bit Wine instead.
+velk_detect_arch() {
+    if [ -n "${VELK_ARCH:-}" ]; then
+        :
+    elif /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+        VELK_ARCH=win32
+    else
+        VELK_ARCH=win64
+    fi
+    export VELK_ARCH
+    if [ "$VELK_ARCH" = win32 ]; then
+        export VELK_WINE=/usr/lib/wine/wine VELK_WINESERVER=/usr/lib/wine/wineserver32
+        VELK_TOOLCHAIN=toolchain-mingw32.cmake
+    else
+        export VELK_WINE=/usr/lib/wine/wine64 VELK_WINESERVER=/usr/lib/wine/wineserver64
+        VELK_TOOLCHAIN=toolchain-mingw64.cmake
+    fi
+    export WINELOADER="$VELK_WINE" WINESERVER="$VELK_WINESERVER" WINEARCH="$VELK_ARCH"
+}
+
+wine() { "$VELK_WINE" "$@"; }
+wineserver() { "$VELK_WINESERVER" "$@"; }
+
+velk_env_up() {
+    local build="$1" drives="${2:-}"
+    export WINEPREFIX="$build/wineprefix"
+    velk_detect_arch
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    VELK_STARTED_XVFB=""
+
+    if [ -z "${VELK_USE_DISPLAY:-}" ]; then
+        local fdfile
+        fdfile=$(mktemp)
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+        VELK_STARTED_XVFB=$!
+        local i
+        for i in $(seq 1 100); do
+            [ -s "$fdfile" ] && break
+            sleep 0.1
+        done
+        [ -s "$fdfile" ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+        export DISPLAY=":$(head -n1 "$fdfile")"
+        rm -f "$fdfile"
+    fi
+
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine-env: creating Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wine wineboot -i >/dev/null 2>&1 || true
+        wineserver -w
+        # Dialogs that close must not wait for a window manager that is not there.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wineserver -w
+    fi
+
+    if [ "$drives" = "--drives" ]; then
+        velk_mount_drives "$build"
+    fi
+}
+
+# A: is a floppy-sized removable drive (1440 KiB tmpfs); Q: a tiny fixed disk that
+# is nearly full. Where mounting is refused the tests that need them skip.
+velk_mount_drives() {
+    local build="$1"
+    export VELK_FLOPPY_DIR="$build/drives/floppy"
+    export VELK_SMALLDISK_DIR="$build/drives/smalldisk"
+    mkdir -p "$VELK_FLOPPY_DIR" "$VELK_SMALLDISK_DIR"
+    mountpoint -q "$VELK_FLOPPY_DIR" && umount "$VELK_FLOPPY_DIR"
+    mountpoint -q "$VELK_SMALLDISK_DIR" && umount "$VELK_SMALLDISK_DIR"
+    unset VELK_FLOPPY VELK_SMALLDISK
+    if mount -t tmpfs -o size=1440k tmpfs "$VELK_FLOPPY_DIR" 2>/dev/null; then
+        export VELK_FLOPPY=1
+    else
+        echo "wine-env: could not mount the floppy tmpfs; floppy tests will skip" >&2
+    fi
+    if mount -t tmpfs -o size=64k tmpfs "$VELK_SMALLDISK_DIR" 2>/dev/null; then
+        export VELK_SMALLDISK=1
+    else
+        echo "wine-env: could not mount the small disk tmpfs; its tests will skip" >&2
+    fi
+    ln -sfn "$VELK_FLOPPY_DIR" "$WINEPREFIX/dosdevices/a:"
+    ln -sfn "$VELK_SMALLDISK_DIR" "$WINEPREFIX/dosdevices/q:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f >/dev/null 2>&1
+    wine reg add 'HKLM\Software\Wine\Drives' /v q: /d hd /f >/dev/null 2>&1
+    # Drive types are read when the prefix's services start.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    VELK_MOUNTED="$VELK_FLOPPY_DIR $VELK_SMALLDISK_DIR"
+}
+
+velk_env_down() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    local m
+    for m in ${VELK_MOUNTED:-}; do
+        mountpoint -q "$m" && umount "$m" 2>/dev/null
+    done
+    if [ -n "${VELK_STARTED_XVFB:-}" ]; then
+        kill "$VELK_STARTED_XVFB" 2>/dev/null || true
+        wait "$VELK_STARTED_XVFB" 2>/dev/null || true
+    fi
+}

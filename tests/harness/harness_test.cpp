@@ -1,0 +1,55 @@
+// The test helpers that every other suite relies on, checked against the platform.
+#include <windows.h>
+
+#include "app/app_state.h"
+#include "gtest/gtest.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_drives.h"
+
+TEST(MessageBoxAnswerer, ReadsTextCaptionStyleAndOwnerAndPressesTheQueuedButton) {
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDRETRY).Then(IDYES);
+    EXPECT_EQ(IDRETRY, ShowMessage(nullptr, "first\nline", MB_RETRYCANCEL | MB_ICONERROR));
+    EXPECT_EQ(IDYES, MessageBoxA(GetDesktopWindow(), "second", "other", MB_YESNO | MB_ICONQUESTION));
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("first\nline", boxes.Seen()[0].text);
+    EXPECT_EQ(kWindowTitle, boxes.Seen()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_RETRYCANCEL | MB_ICONERROR), boxes.Seen()[0].style());
+    EXPECT_EQ(nullptr, boxes.Seen()[0].owner);
+    EXPECT_EQ(static_cast<UINT>(MB_YESNO | MB_ICONQUESTION), boxes.Seen()[1].style());
+    EXPECT_EQ(0, boxes.Unexpected());
+}
+
+TEST(MessageBoxAnswerer, TellsInformationWarningAndPlainBoxesApart) {
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK).Then(IDOK).Then(IDOK);
+    ShowMessage(nullptr, "a", MB_ICONINFORMATION);
+    ShowMessage(nullptr, "b", MB_OK | MB_ICONWARNING);
+    ShowMessage(nullptr, "c", MB_OK);
+    ASSERT_EQ(3u, boxes.Count());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), boxes.Seen()[0].style());
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), boxes.Seen()[1].style());
+    EXPECT_EQ(static_cast<UINT>(MB_OK), boxes.Seen()[2].style());
+}
+
+TEST(MessageBoxAnswerer, AnswersAnUnexpectedBoxWithCancelSoNothingHangs) {
+    MessageBoxAnswerer boxes;
+    EXPECT_EQ(IDCANCEL, ShowMessage(nullptr, "surprise", MB_RETRYCANCEL));
+    EXPECT_EQ(1, boxes.Unexpected());
+}
+
+TEST(TestDrives, FloppyIsRemovableWithTheRoomOfA144Disk) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    EXPECT_EQ(1474560ull, floppy.FreeBytes());
+    ASSERT_TRUE(WritePattern("A:\\one.bin", 1000));
+    floppy.InsertEmptyDisk();
+    EXPECT_TRUE(ListFiles("A:").empty());
+    EXPECT_EQ(1000, FileSize(floppy.Pile() + "\\one.bin"));
+}
+
+TEST(TestDrives, SmallDiskIsFixed) {
+    SKIP_WITHOUT_SMALL_DISK();
+    SmallFixedDisk disk;
+    EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), GetDriveTypeA(SmallFixedDisk::kRoot));
+}
