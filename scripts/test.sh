@@ -13,13 +13,19 @@ build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
 [ "$VELK_ARCH" = win64 ] &&
     echo "test: this kernel runs no 32-bit code; testing the 64-bit build under 64-bit Wine"
 
-# The shipped program is always the 32-bit one: it must build cleanly too.
-cmake -S "$root" -B "$root/build/release" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null || exit 1
-cmake --build "$root/build/release" -j"$(nproc)" --target velk || exit 1
+# VELK_TARGETS="test_split ..." builds only those targets (for work on one subsystem).
+targets=()
+for t in ${VELK_TARGETS:-}; do targets+=(--target "$t"); done
+
+if [ ${#targets[@]} -eq 0 ]; then
+    # The shipped program is always the 32-bit one: it must build cleanly too.
+    cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
+          -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null || exit 1
+    cmake --build "$root/build/release" -j"$(nproc)" --target velk || exit 1
+fi
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
-cmake --build "$build" -j"$(nproc)" || exit 1
+cmake --build "$build" -j"$(nproc)" "${targets[@]}" || exit 1
 
 trap velk_env_down EXIT
 velk_env_up "$build" --drives || exit 1
