@@ -1,3 +1,67 @@
-// Placeholder until this file's owner writes it.
 #include "split/free_space.h"
-int CheckFreeSpace(DWORD) { return 1000; }
+
+#include <shlwapi.h>
+
+#include "app/app_state.h"
+
+namespace {
+constexpr int kShort = ERROR_DISK_FULL;  // 112: the verdict "too little room"
+
+// The root of the destination's volume: "C:\" for a path with a drive letter.
+// A path without one (\\server\share\dir, or relative) is resolved to a full
+// path and the volume that holds it is asked of the platform.
+bool FindRoot(char* root, std::size_t capacity) {
+    const char* dir = appState.destDir;
+    if (dir[0] != '\0' && dir[1] == ':') {
+        root[0] = dir[0];
+        root[1] = ':';
+        root[2] = '\0';
+        return PathAddBackslashA(root) != nullptr;
+    }
+    char full[kPathSize];
+    DWORD length = GetFullPathNameA(dir[0] ? dir : ".", sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return false;
+    if (GetVolumePathNameA(full, root, static_cast<DWORD>(capacity))) return true;
+    // The volume could not be asked for: fall back to the path's own root.
+    if (!CopyText(root, capacity, full) || !PathStripToRootA(root)) return false;
+    return PathAddBackslashA(root) != nullptr;
+}
+
+// 0 when the volume has bytesNeeded free, kShort when not, -1 when the query failed.
+int Verdict(const char* root, DWORD bytesNeeded) {
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters)) {
+        return -1;
+    }
+    unsigned long long freeBytes = static_cast<unsigned long long>(bytesPerSector) *
+                                   sectorsPerCluster * freeClusters;
+    return freeBytes < bytesNeeded ? kShort : 0;
+}
+}  // namespace
+
+int CheckFreeSpace(DWORD bytesNeeded) {
+    char root[kPathSize];
+    if (!FindRoot(root, sizeof root)) return kEngineCancelled;
+    int verdict = Verdict(root, bytesNeeded);
+    if (verdict < 0) return kEngineCancelled;
+
+    int choice = IDRETRY;
+    while (verdict == kShort && choice == IDRETRY) {
+        if (GetDriveTypeA(root) == DRIVE_REMOVABLE) {
+            FormatText(scratchText, sizeof scratchText,
+                       "Insert another Disk which has atleast %lu bytes free \n"
+                       "                            and retry",
+                       static_cast<unsigned long>(bytesNeeded));
+            choice = MessageBoxA(nullptr, scratchText, kWindowTitle, MB_RETRYCANCEL | MB_ICONERROR);
+        } else {
+            MessageBoxA(nullptr, "Disk is full, quiting VELK", kWindowTitle, MB_OK | MB_ICONERROR);
+            choice = IDCANCEL;
+        }
+        if (choice == IDRETRY) {
+            verdict = Verdict(root, bytesNeeded);
+            if (verdict < 0) return kEngineCancelled;
+        }
+    }
+    return choice == IDRETRY ? kEngineOk : kEngineCancelled;
+}

@@ -11,7 +11,7 @@ public:
     MappedFile();
     virtual ~MappedFile();
 
-    int OpenForWrite(const char* path, DWORD size);
+    int OpenForWrite(const char* path, DWORD newSize);
     int OpenForRead(const char* path);
     int MapView();
     int Write(const void* source, DWORD length);
@@ -27,4 +27,11 @@ public:
     HANDLE mappingHandle;
     HANDLE fileHandle;
     LONG stage;
+
+private:
+    // Releases what the stage holds; false for a stage outside MapStage.
+    bool Release();
+    // The part of length that fits between the cursor and the end of the view;
+    // 0 while no view is mapped.
+    DWORD Room(DWORD length) const;
 };

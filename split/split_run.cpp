@@ -1,6 +1,82 @@
-// Placeholder until this file's owner writes it.
 #include "split/split_run.h"
+
+#include <shlwapi.h>
+
+#include <new>
+
+#include "app/app_state.h"
+#include "split/free_space.h"
+#include "split/mapped_file.h"
+
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
-void ComputePartCount() {}
-bool SplitFile() { return false; }
+
+void ComputePartCount() {
+    DWORD fileSize = appState.fileSize;
+    DWORD splitSize = appState.splitSize;
+    if (splitSize != 0 && fileSize > splitSize) {
+        appState.partCount = fileSize / splitSize;
+        if (fileSize - appState.partCount * splitSize != 0) ++appState.partCount;
+    } else {
+        appState.partCount = 1;
+    }
+}
+
+namespace {
+// Writes part number index of the given length from the reader's cursor. False
+// when the part cannot be created: the run is then cancelled.
+bool WritePart(const char* name, DWORD index, DWORD length) {
+    partWriter = new (std::nothrow) MappedFile;
+    if (partWriter == nullptr) return false;
+    bool written = false;
+    // A path that does not fit the buffer names no file that could be created.
+    if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
+                   static_cast<unsigned long>(index)) &&
+        partWriter->OpenForWrite(scratchText, length)) {
+        partWriter->Write(sourceReader->cursor, length);
+        sourceReader->Skip(length);
+        partWriter->Close();
+        written = true;
+    }
+    delete partWriter;
+    partWriter = nullptr;
+    return written;
+}
+
+// The parts must add up to the source as it is when cut. When the file changed
+// size since it was chosen, the run cuts what the view holds now and keeps
+// fileSize and partCount in step, so the merge script and the summary agree.
+void TakeMeasuredSize() {
+    if (sourceReader->size == appState.fileSize) return;
+    appState.fileSize = sourceReader->size;
+    ComputePartCount();
+}
+
+bool RunParts(const char* name) {
+    sourceReader = new (std::nothrow) MappedFile;
+    if (sourceReader == nullptr) return false;
+    bool ok = sourceReader->OpenForRead(appState.sourcePath) == 1 && appState.splitSize != 0;
+    if (ok) {
+        TakeMeasuredSize();
+        DWORD lastLength =
+            appState.fileSize - (appState.partCount - 1) * appState.splitSize;
+        for (DWORD index = 1; ok && index <= appState.partCount; ++index) {
+            DWORD length = index < appState.partCount ? appState.splitSize : lastLength;
+            if (length == 0) continue;
+            ok = CheckFreeSpace(length) == kEngineOk && WritePart(name, index, length);
+        }
+    }
+    sourceReader->Close();
+    delete sourceReader;
+    sourceReader = nullptr;
+    return ok;
+}
+}  // namespace
+
+bool SplitFile() {
+    const char* name = PathFindFileNameA(appState.sourcePath);
+    PathAddBackslashA(appState.destDir);
+    if (RunParts(name)) return true;
+    MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
+    return false;
+}
