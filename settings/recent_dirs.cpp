@@ -1,4 +1,72 @@
-// Placeholder until this file's owner writes it.
+#include <cstring>
+
+#include "app/app_state.h"
 #include "settings/settings_store.h"
-bool SettingsStore::AddRecentDir(const char*) { return true; }
-bool SettingsStore::NextRecentDir(char*, RecentMode) { return false; }
+
+namespace {
+// One enumeration at a time, for the whole process.
+bool recentStarted = false;  // recentStop is taken at the first NextRecentDir
+DWORD recentStop = 0;
+DWORD recentCursor = 0;
+// Slots read since RecentFirst. No enumeration reads more than mruLimit slots,
+// so it ends even if the cursor and stop slot were ever out of step.
+constexpr DWORD kNoEnumeration = 0xFFFFFFFF;
+DWORD recentReads = kNoEnumeration;
+}  // namespace
+
+void ResetRecentEnumeration() {
+    recentStarted = false;
+    recentStop = 0;
+    recentCursor = 0;
+    recentReads = kNoEnumeration;
+}
+
+bool SettingsStore::AddRecentDir(const char* dir) {
+    if (dir == nullptr || dir[0] == '\0') return true;
+    char text[kPathSize] = {};  // the directory as it is stored: at most 259 characters
+    CopyText(text, dir);
+
+    DWORD start = mruDefault == 0 ? 1 : mruDefault;
+    DWORD walk = start;
+    // mruLimit steps take the walk once round the ring, back to its start.
+    for (DWORD step = 0; step < mruLimit; ++step) {
+        char slot[kPathSize] = {};  // a slot that cannot be read counts as empty
+        GetRecentDir(slot, static_cast<int>(walk));
+        slot[kPathSize - 1] = '\0';
+        if (std::strcmp(slot, text) == 0) return true;  // already listed: no reordering
+        if (slot[0] == '\0') {
+            SetRecentDir(text, static_cast<int>(walk));
+            if (mruDefault != 0) {
+                SetMruDefault(walk);
+                mruDefault = walk;
+            }
+            return true;
+        }
+        walk = walk < mruLimit ? walk + 1 : 1;
+    }
+
+    // Every slot is taken: the one below the default index gets the directory.
+    DWORD target = mruDefault == 1 ? mruLimit : (mruDefault == 0 ? 1 : mruDefault - 1);
+    if (SetMruDefault(target)) {
+        mruDefault = target;
+        SetRecentDir(text, static_cast<int>(target));
+    }
+    return true;
+}
+
+bool SettingsStore::NextRecentDir(char* buffer, RecentMode mode) {
+    if (!recentStarted) {
+        recentStop = mruDefault;
+        recentStarted = true;
+    }
+    if (mode == RecentFirst) {
+        recentCursor = mruDefault;
+        recentReads = 0;
+    } else if (recentCursor == recentStop || recentReads >= mruLimit) {
+        return false;
+    }
+    GetRecentDir(buffer, static_cast<int>(recentCursor));
+    ++recentReads;
+    recentCursor = recentCursor > 1 ? recentCursor - 1 : mruLimit;
+    return true;
+}

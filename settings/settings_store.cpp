@@ -1,17 +1,196 @@
-// Placeholder until this file's owner writes it.
 #include "settings/settings_store.h"
-SettingsStore::SettingsStore() : mruLimit(5), mruDefault(1), valueType(), valueSize(), disposition(), key(), lastError() {}
-SettingsStore::~SettingsStore() {}
-DWORD SettingsStore::Initialize() { return 0; }
-DWORD SettingsStore::GetMruLimit() { return 5; }
-bool SettingsStore::SetMruLimit(DWORD) { return false; }
-DWORD SettingsStore::GetMruDefault() { return 1; }
-bool SettingsStore::SetMruDefault(DWORD) { return false; }
-DWORD SettingsStore::GetRecentDir(char* b, int) { b[0] = 0; return 0; }
-bool SettingsStore::SetRecentDir(const char*, int) { return false; }
-bool SettingsStore::GetUseMru() { return false; }
-bool SettingsStore::SetUseMru(bool) { return false; }
-bool SettingsStore::GetMinToTray() { return false; }
-bool SettingsStore::SetMinToTray(bool) { return false; }
-bool SettingsStore::GetShellMenu() { return false; }
-bool SettingsStore::SetShellMenu(bool) { return false; }
+
+#include <cstring>
+
+#include "app/app_state.h"
+
+namespace {
+constexpr char kSubKey[] = "Software\\Velk";
+constexpr char kAppPathName[] = "App Path";
+constexpr char kLimitName[] = "MRUDLimit";
+constexpr char kDefaultName[] = "MRUDDefault";
+constexpr char kUseMruName[] = "UseMRUD";
+constexpr char kMinToTrayName[] = "MinToSysTray";
+constexpr char kShellMenuName[] = "ShlRtClkEn";
+
+constexpr DWORD kNumberSize = sizeof(DWORD);
+constexpr DWORD kTextSize = kPathSize;
+constexpr DWORD kMaxSlot = 7;
+constexpr DWORD kDefaultLimit = 5;
+constexpr DWORD kDefaultIndex = 1;
+
+bool InSlotRange(DWORD value) { return value >= 1 && value <= kMaxSlot; }
+
+bool InSlotRange(int index) { return index >= 1 && index <= static_cast<int>(kMaxSlot); }
+
+void SlotName(char (&name)[16], int index) { FormatText(name, sizeof name, "MRUD%i", index); }
+
+// Texts are always stored as 260 bytes: the text, its terminator, then zeros.
+void PadText(char (&padded)[kPathSize], const char* text) {
+    std::memset(padded, 0, sizeof padded);
+    CopyText(padded, text);
+}
+}  // namespace
+
+// Until Initialize has read the registry, the list works with its defaults, so
+// the store is usable even when nothing can be read.
+SettingsStore::SettingsStore()
+    : mruLimit(kDefaultLimit),
+      mruDefault(kDefaultIndex),
+      valueType(0),
+      valueSize(0),
+      disposition(0),
+      key(nullptr),
+      lastError(ERROR_SUCCESS) {
+    Initialize();
+}
+
+SettingsStore::~SettingsStore() {
+    if (key != nullptr) {
+        RegCloseKey(key);
+        key = nullptr;
+    }
+}
+
+LONG SettingsStore::QueryValue(const char* name, void* data, DWORD size) {
+    valueSize = size;
+    if (key == nullptr) {
+        // The key never opened: every value reads as a registry failure.
+        lastError = ERROR_INVALID_HANDLE;
+        return lastError;
+    }
+    DWORD type = REG_NONE;
+    lastError = RegQueryValueExA(key, name, nullptr, &type, static_cast<BYTE*>(data), &valueSize);
+    valueType = type;
+    return lastError;
+}
+
+LONG SettingsStore::WriteValue(const char* name, DWORD type, const void* data, DWORD size) {
+    valueSize = size;
+    if (key == nullptr) {
+        lastError = ERROR_INVALID_HANDLE;
+        return lastError;
+    }
+    lastError = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    return lastError;
+}
+
+DWORD SettingsStore::GetNumber(const char* name) {
+    DWORD number = 0;  // a stored value shorter than 4 bytes reads with zero high bytes
+    LONG result = QueryValue(name, &number, kNumberSize);
+    if (result == ERROR_FILE_NOT_FOUND) return StatusNotFound;
+    if (result != ERROR_SUCCESS) return StatusRegistryError;
+    return number;
+}
+
+bool SettingsStore::SetNumber(const char* name, DWORD value) {
+    return WriteValue(name, REG_DWORD, &value, kNumberSize) == ERROR_SUCCESS;
+}
+
+bool SettingsStore::GetFlag(const char* name) {
+    DWORD flag = 0;
+    return QueryValue(name, &flag, kNumberSize) == ERROR_SUCCESS && flag != 0;
+}
+
+// A stored number outside 1 to 7 (missing, unreadable, 0, above 7) gives way to
+// the fallback, which is written back so the registry and the field agree.
+DWORD SettingsStore::LoadNumber(const char* name, DWORD fallback,
+                                bool (SettingsStore::*set)(DWORD)) {
+    DWORD number = GetNumber(name);
+    if (InSlotRange(number)) return number;
+    (this->*set)(fallback);  // if this fails the value simply does not persist
+    return fallback;
+}
+
+DWORD SettingsStore::InitFlag(const char* name, bool (SettingsStore::*set)(bool), bool fallback) {
+    DWORD flag = 0;
+    LONG result = QueryValue(name, &flag, kNumberSize);
+    if (result == ERROR_FILE_NOT_FOUND) {
+        return (this->*set)(fallback) ? StatusOk : StatusInitWriteFailed;
+    }
+    return result == ERROR_SUCCESS ? StatusOk : StatusRegistryError;
+}
+
+DWORD SettingsStore::Initialize() {
+    lastError = RegCreateKeyExA(HKEY_CURRENT_USER, kSubKey, 0, const_cast<char*>(""),
+                                REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                                &disposition);
+    if (lastError != ERROR_SUCCESS) key = nullptr;  // later calls then fail cleanly
+
+    char appPath[kPathSize] = {};
+    GetModuleFileNameA(nullptr, appPath, kPathSize);
+    appPath[kPathSize - 1] = '\0';  // a cut path comes back without a terminator
+    WriteValue(kAppPathName, REG_SZ, appPath, kTextSize);
+
+    mruLimit = LoadNumber(kLimitName, kDefaultLimit, &SettingsStore::SetMruLimit);
+    mruDefault = LoadNumber(kDefaultName, kDefaultIndex, &SettingsStore::SetMruDefault);
+    // A limit lowered in the preferences can leave the default index outside the
+    // ring; the walks of the recent list end only inside it.
+    if (mruDefault > mruLimit) {
+        mruDefault = kDefaultIndex;
+        SetMruDefault(kDefaultIndex);
+    }
+
+    // Missing entries are created empty; an entry that exists but cannot be read
+    // is left as it is, and the later entries are still completed.
+    for (int index = 1; index <= static_cast<int>(kMaxSlot); ++index) {
+        char text[kPathSize];
+        if (GetRecentDir(text, index) == StatusNotFound) {
+            std::memset(text, 0, sizeof text);
+            SetRecentDir(text, index);
+        }
+    }
+
+    // Every flag is completed; the result is the first failure among them.
+    DWORD status = InitFlag(kUseMruName, &SettingsStore::SetUseMru, false);
+    DWORD next = InitFlag(kMinToTrayName, &SettingsStore::SetMinToTray, true);
+    if (status == StatusOk) status = next;
+    next = InitFlag(kShellMenuName, &SettingsStore::SetShellMenu, true);
+    if (status == StatusOk) status = next;
+    return status;
+}
+
+DWORD SettingsStore::GetMruLimit() { return GetNumber(kLimitName); }
+
+bool SettingsStore::SetMruLimit(DWORD value) {
+    return InSlotRange(value) && SetNumber(kLimitName, value);
+}
+
+DWORD SettingsStore::GetMruDefault() { return GetNumber(kDefaultName); }
+
+bool SettingsStore::SetMruDefault(DWORD value) {
+    return InSlotRange(value) && SetNumber(kDefaultName, value);
+}
+
+DWORD SettingsStore::GetRecentDir(char* buffer, int index) {
+    if (!InSlotRange(index)) return StatusBadIndex;
+    char name[16];
+    SlotName(name, index);
+    // Read aside, so a failed read leaves the caller's buffer as it was and a
+    // value stored without its terminator still ends inside the 260 bytes.
+    char stored[kPathSize] = {};
+    LONG result = QueryValue(name, stored, kTextSize);
+    if (result == ERROR_FILE_NOT_FOUND) return StatusNotFound;
+    if (result != ERROR_SUCCESS) return StatusRegistryError;
+    stored[valueSize < kTextSize ? valueSize : kTextSize - 1] = '\0';
+    std::size_t length = std::strlen(stored);
+    std::memcpy(buffer, stored, length);
+    std::memset(buffer + length, 0, kPathSize - length);
+    return StatusOk;
+}
+
+bool SettingsStore::SetRecentDir(const char* buffer, int index) {
+    if (!InSlotRange(index)) return false;
+    char name[16];
+    SlotName(name, index);
+    char text[kPathSize];
+    PadText(text, buffer);
+    return WriteValue(name, REG_SZ, text, kTextSize) == ERROR_SUCCESS;
+}
+
+bool SettingsStore::GetUseMru() { return GetFlag(kUseMruName); }
+bool SettingsStore::SetUseMru(bool value) { return SetNumber(kUseMruName, value ? 1 : 0); }
+bool SettingsStore::GetMinToTray() { return GetFlag(kMinToTrayName); }
+bool SettingsStore::SetMinToTray(bool value) { return SetNumber(kMinToTrayName, value ? 1 : 0); }
+bool SettingsStore::GetShellMenu() { return GetFlag(kShellMenuName); }
+bool SettingsStore::SetShellMenu(bool value) { return SetNumber(kShellMenuName, value ? 1 : 0); }

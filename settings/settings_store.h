@@ -4,6 +4,10 @@
 enum RecentMode { RecentFirst = 1, RecentNext = 2 };
 
 // The program's only configuration object: values under HKCU\Software\Velk.
+//
+// Whatever the registry holds or refuses, a constructed store is usable for the
+// whole run: mruLimit and mruDefault are always within 1 to 7 with
+// 1 <= mruDefault <= mruLimit, and every operation only reports its failure.
 class SettingsStore {
 public:
     SettingsStore();
@@ -15,7 +19,11 @@ public:
     bool SetMruLimit(DWORD value);
     DWORD GetMruDefault();
     bool SetMruDefault(DWORD value);
+    // Fills all 260 bytes of buffer on success (the text, cut to 259 characters,
+    // then zeros); leaves the buffer as it was on any failure.
     DWORD GetRecentDir(char* buffer, int index);
+    // Stores the text in buffer (up to its terminator, at most 259 characters)
+    // as a 260-byte value whose filler bytes are zeros.
     bool SetRecentDir(const char* buffer, int index);
 
     bool GetUseMru();
@@ -36,4 +44,19 @@ public:
     DWORD disposition;
     HKEY key;
     LONG lastError;
+
+private:
+    LONG QueryValue(const char* name, void* data, DWORD size);
+    LONG WriteValue(const char* name, DWORD type, const void* data, DWORD size);
+    DWORD GetNumber(const char* name);
+    bool SetNumber(const char* name, DWORD value);
+    bool GetFlag(const char* name);
+    DWORD LoadNumber(const char* name, DWORD fallback, bool (SettingsStore::*set)(DWORD));
+    DWORD InitFlag(const char* name, bool (SettingsStore::*set)(bool), bool fallback);
 };
+
+// The recent-list enumeration state belongs to the process, not to a store: an
+// enumeration's stop slot is fixed by the first NextRecentDir of the process.
+// This puts that state back as at process start, for a run that begins afresh
+// (a test that makes a new store and enumerates again).
+void ResetRecentEnumeration();
