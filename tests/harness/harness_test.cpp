@@ -5,6 +5,7 @@
 #include "gtest/gtest.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"
+#include "tests/support/unix_command.h"
 
 TEST(MessageBoxAnswerer, ReadsTextCaptionStyleAndOwnerAndPressesTheQueuedButton) {
     MessageBoxAnswerer boxes;
@@ -52,4 +53,13 @@ TEST(TestDrives, SmallDiskIsFixed) {
     SKIP_WITHOUT_SMALL_DISK();
     SmallFixedDisk disk;
     EXPECT_EQ(static_cast<UINT>(DRIVE_FIXED), GetDriveTypeA(SmallFixedDisk::kRoot));
+}
+
+TEST(UnixCommand, RunsALinuxCommandAndWaitsForItsExitCode) {
+    EXPECT_EQ(0, RunUnixCommand("test -d /tmp && echo \"quoted text\" >/dev/null"));
+    EXPECT_EQ(3, RunUnixCommand("sleep 0.2; exit 3"));
+}
+
+TEST(UnixCommand, ReachesTheVirtualDisplayWithXdotool) {
+    EXPECT_EQ(0, XInput("getdisplaygeometry"));
 }
