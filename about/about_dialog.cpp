@@ -1,4 +1,75 @@
-// Placeholder until this file's owner writes it.
 #include "about/about_dialog.h"
-INT_PTR CALLBACK AboutDlgProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-void OpenHelpFile(HWND) {}
+
+#include <cstring>
+#include <new>
+
+#include "about/html_help.h"
+#include "about/hyperlink.h"
+#include "about/tooltip_relay.h"
+#include "app/app_state.h"
+
+HyperLink* aboutLink = nullptr;
+ToolTipRelay* aboutTips = nullptr;
+
+namespace {
+
+constexpr char kHelpFileName[] = "VELK.chm";
+constexpr int kLinkX = 75;
+constexpr int kLinkY = 100;
+
+void OnInitDialog(HWND dialog) {
+    aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma",
+                                             10, 400, kLinkUnderline, kLinkX, kLinkY);
+    aboutTips = new (std::nothrow) ToolTipRelay(dialog);
+    if (aboutLink != nullptr && aboutTips != nullptr) aboutTips->AddTool(aboutLink->window, kSiteTip);
+}
+
+// The objects go before the dialog does; their windows follow with it.
+void OnClose(HWND dialog) {
+    delete aboutLink;
+    aboutLink = nullptr;
+    delete aboutTips;
+    aboutTips = nullptr;
+    EndDialog(dialog, 0);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(dialog);
+            return FALSE;
+        case WM_COMMAND:
+            // Enter arrives as IDOK too; Escape's IDCANCEL is left alone on purpose.
+            if (LOWORD(wParam) == IDOK) SendMessageA(dialog, WM_CLOSE, 0, 0);
+            return FALSE;
+        case WM_CLOSE:
+            OnClose(dialog);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+bool FormHelpPath(char* path, std::size_t capacity) {
+    if (capacity == 0) return false;
+    path[0] = '\0';
+    char directory[kPathSize];
+    DWORD length = GetCurrentDirectoryA(sizeof(directory), directory);
+    if (length == 0 || length >= sizeof(directory)) return false;
+    // A drive's root already ends in a backslash.
+    const char* separator = directory[length - 1] == '\\' ? "" : "\\";
+    if (!FormatText(path, capacity, "%s%s%s", directory, separator, kHelpFileName)) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+// A path that cannot be formed whole opens nothing: a cut one could name another file.
+void OpenHelpFile(HWND owner) {
+    char helpPath[kPathSize];
+    if (!FormHelpPath(helpPath, sizeof(helpPath))) return;
+    HtmlHelpA(owner, helpPath, HH_DISPLAY_TOPIC, 0);
+}
