@@ -1,15 +1,29 @@
+// The program's entry: one working instance; later starts hand their argument over.
 #include <windows.h>
 
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "app/startup.h"
-#include "settings/settings_store.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     appInstance = instance;
-    appState.settings = new SettingsStore();
+    // Cut from the process's own command line, so the text is the same whatever
+    // the run-time library made of it.
+    const char* arguments = ArgumentText(GetCommandLineA());
+
+    // The role is decided once, on the value this process's own increment yields:
+    // of several starts at the same moment exactly one sees 0.
+    if (InterlockedIncrement(&instanceCounter) > 0) {
+        InterlockedDecrement(&instanceCounter);
+        HandOffArguments(arguments);
+        return 0;
+    }
+
+    appState.settings = CreateSettingsStore();
     SetInitialSource(arguments);
+    // The window ends its modal loop with the quit message; see the main window.
     DialogBoxParamA(instance, "VELK", nullptr, MainDialogProc, 0);
-    delete appState.settings;
+    DestroySettingsStore(appState.settings);
+    appState.settings = nullptr;
     return 0;
 }
