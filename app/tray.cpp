@@ -18,6 +18,21 @@ bool MinimizeToTrayWanted() {
     return appState.settings != nullptr && appState.settings->GetMinToTray();
 }
 
+NOTIFYICONDATAA IconRecord(HWND window) {
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = IDI_VELK;
+    return icon;
+}
+
+// The shell modifies only an icon it holds; an add that timed out may have
+// happened all the same, and an icon from an earlier minimise is still there.
+bool TrayIconExists(HWND window) {
+    NOTIFYICONDATAA icon = IconRecord(window);
+    return Shell_NotifyIconA(NIM_MODIFY, &icon) != FALSE;
+}
+
 }  // namespace
 
 bool AnimateTray(HWND window, bool toTray) {
@@ -40,10 +55,7 @@ bool AnimateTray(HWND window, bool toTray) {
 }
 
 bool SetTrayIcon(HWND window, bool add) {
-    NOTIFYICONDATAA icon{};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = window;
-    icon.uID = IDI_VELK;
+    NOTIFYICONDATAA icon = IconRecord(window);
     if (add) {
         icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         icon.uCallbackMessage = kTrayMessage;
@@ -59,11 +71,8 @@ INT_PTR OnSysCommand(HWND window, WPARAM command) {
     switch (command & 0xFFF0) {
     case SC_MINIMIZE:
         if (MinimizeToTrayWanted()) {
-            // Only with an icon to come back through may the window disappear; an
-            // icon already there from an earlier minimise still serves.
-            bool iconShown = SetTrayIcon(window, true) ||
-                             appState.windowState == WindowState::InTray;
-            if (iconShown) {
+            // Only with an icon to come back through may the window disappear.
+            if (SetTrayIcon(window, true) || TrayIconExists(window)) {
                 AnimateTray(window, true);
                 // A double-click still waiting for its release belongs to an earlier
                 // way out; it must not bring the window back as it goes in.
