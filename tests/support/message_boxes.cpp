@@ -53,7 +53,19 @@ UINT ReadButtons(HWND box) {
 bool IsMessageBox(HWND window) {
     char cls[16] = "";
     GetClassNameA(window, cls, sizeof cls);
-    return lstrcmpA(cls, "#32770") == 0 && GetDlgItem(window, kMessageBoxTextId) != nullptr;
+    if (lstrcmpA(cls, "#32770") != 0 || GetDlgItem(window, kMessageBoxTextId) == nullptr) {
+        return false;
+    }
+    // A dialog of the program whose static controls carry the id -1 (0xFFFF) has the
+    // same text id; a message box, unlike it, holds nothing but texts and buttons.
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char childClass[16] = "";
+        GetClassNameA(child, childClass, sizeof childClass);
+        if (lstrcmpiA(childClass, "Static") != 0 && lstrcmpiA(childClass, "Button") != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 SeenBox ReadMessageBox(HWND box) {
