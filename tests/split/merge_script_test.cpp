@@ -1,0 +1,208 @@
+#include "split/merge_script.h"
+#include <cstring>
+
+#include "split/split_run.h"
+#include "tests/split/split_fixture.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_drives.h"
+
+namespace {
+const char kDataZipThreeParts[] =
+    "@echo off\r\n"
+    "echo VELK - Tresmal Ver 1.1\r\n"
+    "echo Merging Files ....\r\n"
+    "copy /b \"data.zip.001\" \"data.zip\"\r\n"
+    "copy /b \"data.zip\"+\"data.zip.002\" \"data.zip\"\r\n"
+    "copy /b \"data.zip\"+\"data.zip.003\" \"data.zip\"\r\n"
+    "echo data.zip Successfully Merged !!!\r\n"
+    "echo Thank you for using VELK";
+
+// The script's size by the rule: 144 fixed bytes with the title, 3 per character
+// of the name, 3L + 22 per further part, one per digit beyond the third.
+unsigned long long ExpectedSize(unsigned long long nameLength, unsigned long long parts) {
+    unsigned long long size = 144 + 3 * nameLength + (parts - 1) * (3 * nameLength + 22);
+    for (unsigned long long k = 1000; k <= parts; ++k) {
+        for (unsigned long long d = k / 1000; d > 0; d /= 10) ++size;
+    }
+    return size;
+}
+
+std::string LastLineBefore(const std::string& script, const std::string& marker) {
+    size_t end = script.find(marker);
+    size_t start = script.rfind("\r\n", end - 3);
+    return script.substr(start + 2, end - start - 2);
+}
+
+class MergeScriptTest : public SplitTest {
+protected:
+    // Sets up a run of the given part count without splitting anything.
+    void PrepareScript(const std::string& name, DWORD parts, const std::string& destDir = "") {
+        SetRun(sources_ / name, parts, 1, destDir.empty() ? dest_.path() : destDir);
+        ASSERT_EQ(parts, appState.partCount);
+    }
+};
+}  // namespace
+
+TEST_F(MergeScriptTest, ThreePartsOfDataZipGiveTheWorkedExample) {
+    PrepareScript("data.zip", 3);
+    MessageBoxAnswerer boxes;
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(std::vector<std::string>{"data.zip.bat"}, ListFiles(dest_.path()));
+    std::string script = ReadText(dest_ / "data.zip.bat");
+    EXPECT_EQ(260u, script.size());
+    EXPECT_EQ(kDataZipThreeParts, script);
+    EXPECT_EQ(dest_.path() + "\\", appState.destDir);
+}
+
+TEST_F(MergeScriptTest, OnePartGivesASingleCopyLine) {
+    PrepareScript("data.zip", 1);
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_EQ(
+        "@echo off\r\necho VELK - Tresmal Ver 1.1\r\necho Merging Files ....\r\n"
+        "copy /b \"data.zip.001\" \"data.zip\"\r\n"
+        "echo data.zip Successfully Merged !!!\r\necho Thank you for using VELK",
+        ReadText(dest_ / "data.zip.bat"));
+    EXPECT_EQ(168, FileSize(dest_ / "data.zip.bat"));
+}
+
+TEST_F(MergeScriptTest, PartNumbersPast999GrowADigitAndTheScriptIsComplete) {
+    for (DWORD parts : {1000u, 10001u}) {
+        ScratchDir dest;
+        PrepareScript("data.zip", parts, dest.path());
+        ASSERT_TRUE(WriteMergeScript());
+        std::string script = ReadText(dest / "data.zip.bat");
+        EXPECT_EQ(ExpectedSize(8, parts), script.size()) << parts << " parts";
+        std::string last = parts == 1000 ? "data.zip.1000" : "data.zip.10001";
+        EXPECT_EQ("copy /b \"data.zip\"+\"" + last + "\" \"data.zip\"",
+                  LastLineBefore(script, "\r\necho data.zip Successfully"));
+        const std::string end =
+            "\r\necho data.zip Successfully Merged !!!\r\necho Thank you for using VELK";
+        EXPECT_EQ(end, script.substr(script.size() - end.size()));
+    }
+}
+
+TEST_F(MergeScriptTest, APercentInTheNameIsDoubledAndCounted) {
+    PrepareScript("100%_done.zip", 2);
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_EQ(std::vector<std::string>{"100%_done.zip.bat"}, ListFiles(dest_.path()));
+    std::string script = ReadText(dest_ / "100%_done.zip.bat");
+    EXPECT_EQ(ExpectedSize(14, 2), script.size());
+    EXPECT_NE(std::string::npos,
+              script.find("copy /b \"100%%_done.zip\"+\"100%%_done.zip.002\" \"100%%_done.zip\"\r\n"))
+        << script;
+    EXPECT_NE(std::string::npos, script.find("echo 100%%_done.zip Successfully"));
+}
+
+TEST_F(MergeScriptTest, ANameBeyondAsciiIsWrittenInTheOemCodePage) {
+    const std::string ansi = "r\xE9sum\xE9.zip";  // résumé.zip in the ANSI code page
+    char oem[32];
+    CharToOemA(ansi.c_str(), oem);
+    PrepareScript(ansi, 2);
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_TRUE(FileExists(dest_ / (ansi + ".bat"))) << "the script's own name stays ANSI";
+    std::string script = ReadText(dest_ / (ansi + ".bat"));
+    EXPECT_EQ(ExpectedSize(std::strlen(oem), 2), script.size());
+    EXPECT_NE(std::string::npos, script.find("copy /b \"" + std::string(oem) + ".001\""));
+    if (GetACP() != GetOEMCP()) {
+        EXPECT_EQ(std::string::npos, script.find(ansi)) << "the ANSI spelling is not in the script";
+    }
+}
+
+TEST_F(MergeScriptTest, AnExistingScriptIsReplaced) {
+    ASSERT_TRUE(WritePattern(dest_ / "data.zip.bat", 5000));
+    PrepareScript("data.zip", 3);
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_EQ(kDataZipThreeParts, ReadText(dest_ / "data.zip.bat"));
+}
+
+TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedFailsSilently) {
+    // A read-only file of the script's name (where the platform enforces it),
+    // and a folder of that name.
+    MessageBoxAnswerer boxes;
+    if (MakeReadOnlyFile(dest_ / "data.zip.bat")) {
+        PrepareScript("data.zip", 3);
+        EXPECT_FALSE(WriteMergeScript());
+    }
+    ScratchDir other;
+    ASSERT_TRUE(CreateDirectoryA((other / "data.zip.bat").c_str(), nullptr));
+    PrepareScript("data.zip", 3, other.path());
+    EXPECT_FALSE(WriteMergeScript());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+
+    // A script path beyond 259 characters is not formed at all.
+    std::string deep = dest_.path() + "\\";
+    deep += std::string(259 - 12 - deep.size(), 'd');  // deep\data.zip.bat: 260 characters
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    PrepareScript("data.zip", 3, deep);
+    EXPECT_FALSE(WriteMergeScript());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    EXPECT_TRUE(ListFiles(deep).empty());
+}
+
+TEST_F(MergeScriptTest, OnAFullFloppyThePromptNamesTheScriptsSize) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ASSERT_TRUE(WritePattern("A:\\full.bin", static_cast<size_t>(floppy.FreeBytes())));
+    PrepareScript("data.zip", 3, "A:\\");
+    MessageBoxAnswerer boxes;
+    boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
+    EXPECT_TRUE(WriteMergeScript());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(
+        "Insert another Disk which has atleast 260 bytes free \n                            and retry",
+        boxes.Last().text);
+    EXPECT_EQ(kDataZipThreeParts, ReadText("A:\\data.zip.bat"));
+}
+
+TEST_F(MergeScriptTest, CancelOnAFullDiskWritesNoScript) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ASSERT_TRUE(WritePattern("A:\\full.bin", static_cast<size_t>(floppy.FreeBytes())));
+    PrepareScript("data.zip", 3, "A:\\");
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDCANCEL);
+    EXPECT_FALSE(WriteMergeScript());
+    EXPECT_EQ(1u, boxes.Count());
+    EXPECT_FALSE(FileExists("A:\\data.zip.bat"));
+}
+
+// The real proof: split real files, run the script in the command interpreter
+// in the folder of the parts, and compare what it rebuilt with the source.
+class MergeInInterpreterTest : public SplitTest {
+protected:
+    void SplitAndMerge(const std::string& name, size_t size, DWORD splitSize, DWORD parts) {
+        std::vector<char> source = ChooseSource(name, size, splitSize);
+        ASSERT_EQ(parts, appState.partCount);
+        ASSERT_TRUE(SplitFile());
+        ASSERT_TRUE(WriteMergeScript());
+        ASSERT_EQ(parts + 1, ListFiles(dest_.path()).size());
+        // The doubled outer quotes keep the interpreter from reading & or ( in
+        // the script's name; it strips the outer pair and runs the quoted name.
+        int code = RunProcess("cmd.exe /c \"\"" + name + ".bat\"\"", dest_.path());
+        EXPECT_NE(-1, code);
+        ASSERT_TRUE(FileExists(dest_ / name)) << "no merged file; interpreter exit " << code;
+        EXPECT_EQ(static_cast<long long>(size), FileSize(dest_ / name));
+        EXPECT_TRUE(ReadBytes(dest_ / name) == source) << name << ": merged bytes differ";
+    }
+};
+
+TEST_F(MergeInInterpreterTest, JoinsSeveralPartsOfANameWithBlanks) {
+    SplitAndMerge("my data file.zip", 3000000, 1457664, 3);
+}
+
+TEST_F(MergeInInterpreterTest, JoinsANameWithAmpersandAndParentheses) {
+    SplitAndMerge("a&b (1).zip", 250000, 100000, 3);
+}
+
+TEST_F(MergeInInterpreterTest, JoinsASinglePart) { SplitAndMerge("one.bin", 5000, 1457664, 1); }
+
+TEST_F(MergeInInterpreterTest, JoinsMoreThan999Parts) { SplitAndMerge("many.bin", 1003, 1, 1003); }
+
+TEST_F(MergeInInterpreterTest, JoinsANameWithPercentSigns) {
+    SplitAndMerge("100%_done%x%.zip", 30000, 10000, 3);
+}
+
+TEST_F(MergeInInterpreterTest, JoinsANameBeyondAscii) {
+    SplitAndMerge("r\xE9sum\xE9.zip", 30000, 10000, 3);
+}

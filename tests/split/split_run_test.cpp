@@ -1,0 +1,330 @@
+#include "split/split_run.h"
+
+#include <cstring>
+
+#include "tests/split/split_fixture.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_drives.h"
+
+namespace {
+const char kCancelText[] = "Cancelling File Split";
+
+std::string InsertDiskText(DWORD bytes) {
+    char text[200];
+    wsprintfA(text,
+              "Insert another Disk which has atleast %lu bytes free \n"
+              "                            and retry",
+              static_cast<unsigned long>(bytes));
+    return text;
+}
+
+void ExpectCancelBox(const SeenBox& box) {
+    EXPECT_EQ(kCancelText, box.text);
+    EXPECT_EQ(kWindowTitle, box.caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), box.style());
+    EXPECT_EQ(nullptr, box.owner);
+}
+}  // namespace
+
+TEST_F(SplitTest, PartCountRoundsUpAndNeverFallsBelowOne) {
+    const struct {
+        DWORD fileSize, splitSize, parts;
+    } cases[] = {{3000000, 1457664, 3}, {2915328, 1457664, 2}, {1457664, 1457664, 1},
+                 {1000, 1457664, 1},    {0, 1457664, 1},       {1001, 1, 1001},
+                 {4294967295u, 1457664, 2947}, {4294967295u, 4294967295u, 1}};
+    for (const auto& c : cases) {
+        appState.fileSize = c.fileSize;
+        appState.splitSize = c.splitSize;
+        ComputePartCount();
+        EXPECT_EQ(c.parts, appState.partCount) << c.fileSize << " / " << c.splitSize;
+    }
+}
+
+TEST_F(SplitTest, CutsThreeMillionBytesIntoTwoFullPartsAndTheRest) {
+    std::vector<char> source = ChooseSource("data.zip", 3000000, 1457664);
+    ASSERT_EQ(3u, appState.partCount);
+    MessageBoxAnswerer boxes;
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ((std::vector<std::string>{"data.zip.001", "data.zip.002", "data.zip.003"}),
+              ListFiles(dest_.path()));
+    EXPECT_EQ(1457664, FileSize(dest_ / "data.zip.001"));
+    EXPECT_EQ(1457664, FileSize(dest_ / "data.zip.002"));
+    EXPECT_EQ(84672, FileSize(dest_ / "data.zip.003"));
+    EXPECT_TRUE(JoinParts(dest_.path(), "data.zip", 3) == source);
+    // The run leaves its inputs as they were, and the destination ends in a backslash.
+    EXPECT_EQ(dest_.path() + "\\", appState.destDir);
+    EXPECT_EQ(3000000u, appState.fileSize);
+    EXPECT_EQ(1457664u, appState.splitSize);
+    EXPECT_EQ(3u, appState.partCount);
+}
+
+TEST_F(SplitTest, AnExactMultipleGivesNoEmptyPart) {
+    std::vector<char> source = ChooseSource("even.bin", 2915328, 1457664);
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ((std::vector<std::string>{"even.bin.001", "even.bin.002"}), ListFiles(dest_.path()));
+    EXPECT_TRUE(JoinParts(dest_.path(), "even.bin", 2) == source);
+}
+
+TEST_F(SplitTest, ASourceNoLargerThanOnePartBecomesPart001) {
+    for (size_t size : {size_t{1457664}, size_t{1}}) {
+        ScratchDir dest;
+        std::vector<char> source = ChooseSource("small.txt", size, 1457664, dest.path() + "\\");
+        EXPECT_TRUE(SplitFile());
+        EXPECT_EQ(std::vector<std::string>{"small.txt.001"}, ListFiles(dest.path()));
+        EXPECT_TRUE(ReadBytes(dest / "small.txt.001") == source) << size;
+    }
+}
+
+TEST_F(SplitTest, AnEmptySourceIsCancelledAndWritesNothing) {
+    ChooseSource("empty.dat", 0, 1457664);
+    EXPECT_EQ(1u, appState.partCount);
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    ExpectCancelBox(boxes.Last());
+    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+}
+
+TEST_F(SplitTest, AMissingSourceIsCancelledAndWritesNothing) {
+    SetRun(sources_ / "gone.zip", 3000000, 1457664, dest_.path());
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectCancelBox(boxes.Last());
+    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+}
+
+TEST_F(SplitTest, TheThousandthPartIsNumbered1000) {
+    std::vector<char> source = ChooseSource("many.bin", 1001, 1);
+    ASSERT_EQ(1001u, appState.partCount);
+    EXPECT_TRUE(SplitFile());
+    std::vector<std::string> names = ListFiles(dest_.path());
+    EXPECT_EQ(1001u, names.size());
+    EXPECT_TRUE(FileExists(dest_ / "many.bin.001"));
+    EXPECT_TRUE(FileExists(dest_ / "many.bin.999"));
+    EXPECT_TRUE(FileExists(dest_ / "many.bin.1000"));
+    EXPECT_TRUE(FileExists(dest_ / "many.bin.1001"));
+    EXPECT_FALSE(FileExists(dest_ / "many.bin.0000"));
+    EXPECT_TRUE(JoinParts(dest_.path(), "many.bin", 1001) == source);
+}
+
+TEST_F(SplitTest, AnExistingFileOfAPartsNameIsReplaced) {
+    ASSERT_TRUE(WritePattern(dest_ / "data.zip.002", 2000000, 99));
+    std::vector<char> source = ChooseSource("data.zip", 3000000, 1457664);
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ(1457664, FileSize(dest_ / "data.zip.002"));
+    EXPECT_TRUE(JoinParts(dest_.path(), "data.zip", 3) == source);
+}
+
+// Part 2 of 4 cannot be created: the run stops there, parts 3 and 4 are never
+// attempted, and the cancel message is shown once.
+class UncreatablePartTest : public SplitTest {
+protected:
+    void ExpectRunStopsAtPartTwo() {
+        MessageBoxAnswerer boxes;
+        boxes.Then(IDOK);
+        EXPECT_FALSE(SplitFile());
+        ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+        ExpectCancelBox(boxes.Last());
+        EXPECT_EQ(1000, FileSize(dest_ / "four.bin.001"));
+        EXPECT_FALSE(FileExists(dest_ / "four.bin.003")) << "no part after a failed one";
+        EXPECT_FALSE(FileExists(dest_ / "four.bin.004"));
+        EXPECT_EQ(1000u, appState.splitSize);
+    }
+};
+
+TEST_F(UncreatablePartTest, AReadOnlyFileOfAPartsNameStopsTheRun) {
+    ChooseSource("four.bin", 4000, 1000);
+    ASSERT_EQ(4u, appState.partCount);
+    if (!MakeReadOnlyFile(dest_ / "four.bin.002"))
+        GTEST_SKIP() << "read-only files can be written here (Wine run as root)";
+    ExpectRunStopsAtPartTwo();
+}
+
+TEST_F(UncreatablePartTest, AFolderOfAPartsNameStopsTheRun) {
+    ChooseSource("four.bin", 4000, 1000);
+    ASSERT_TRUE(CreateDirectoryA((dest_ / "four.bin.002").c_str(), nullptr));
+    ExpectRunStopsAtPartTwo();
+}
+
+TEST_F(SplitTest, APartPathLongerThan259CharactersIsNeverCreated) {
+    // A destination folder whose part paths come out at exactly 259 characters
+    // works; one character more and the first part cannot be created.
+    const std::string name = "data.zip";  // part names: data.zip.001, 12 characters
+    std::string fits = dest_.path() + "\\";
+    fits += std::string(259 - 12 - fits.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr)) << fits.size();
+    std::string over = fits + "e";
+    ASSERT_TRUE(CreateDirectoryA(over.c_str(), nullptr)) << over.size();
+
+    std::vector<char> source = ChooseSource(name, 3000, 1000, fits);
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ(259u, std::strlen(appState.destDir) + 12);
+    EXPECT_TRUE(JoinParts(fits, name, 3) == source);
+
+    SetRun(sources_ / name, 3000, 1000, over);
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    ExpectCancelBox(boxes.Last());
+    EXPECT_TRUE(ListFiles(over).empty());
+}
+
+TEST_F(SplitTest, ASourceOfFourGiBOrMoreIsRefused) {
+    // Its low 32 bits say 84672 bytes: cutting that and calling it done would lose
+    // everything beyond.
+    const unsigned long long size = 0x100000000ull + 84672;
+    if (!MakeSizedFile(sources_ / "huge.iso", size))
+        GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
+    SetRun(sources_ / "huge.iso", 84672, 1457664, dest_.path());
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(1u, boxes.Count());
+    ExpectCancelBox(boxes.Last());
+    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+}
+
+// The size shown when the source was chosen may be stale by the time Split is
+// pressed: the run cuts the file as it is then, and keeps fileSize and
+// partCount in step so the merge script joins exactly those parts.
+TEST_F(SplitTest, ASourceThatShrankIsCutAsItIsNow) {
+    ChooseSource("changing.bin", 3000000, 1457664);
+    std::vector<char> now = PatternBytes(1500000, 5);
+    ASSERT_TRUE(WriteBytes(sources_ / "changing.bin", now));
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ((std::vector<std::string>{"changing.bin.001", "changing.bin.002"}),
+              ListFiles(dest_.path()));
+    EXPECT_EQ(42336, FileSize(dest_ / "changing.bin.002"));
+    EXPECT_TRUE(JoinParts(dest_.path(), "changing.bin", 2) == now);
+    EXPECT_EQ(1500000u, appState.fileSize);
+    EXPECT_EQ(2u, appState.partCount);
+}
+
+TEST_F(SplitTest, ASourceThatGrewIsCutAsItIsNow) {
+    ChooseSource("changing.bin", 1000, 1457664);
+    std::vector<char> now = PatternBytes(4000000, 6);
+    ASSERT_TRUE(WriteBytes(sources_ / "changing.bin", now));
+    EXPECT_TRUE(SplitFile());
+    EXPECT_EQ(3u, ListFiles(dest_.path()).size());
+    EXPECT_EQ(4000000 - 2 * 1457664, FileSize(dest_ / "changing.bin.003"));
+    EXPECT_TRUE(JoinParts(dest_.path(), "changing.bin", 3) == now);
+    EXPECT_EQ(4000000u, appState.fileSize);
+    EXPECT_EQ(3u, appState.partCount);
+}
+
+TEST_F(SplitTest, ASourceThatBecameEmptyIsCancelled) {
+    ChooseSource("changing.bin", 3000000, 1457664);
+    ASSERT_TRUE(WriteBytes(sources_ / "changing.bin", {}));
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    EXPECT_EQ(1u, boxes.Count());
+    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+}
+
+TEST_F(SplitTest, FloppyRunAsksForAnotherDiskBeforeEachPartThatDoesNotFit) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    std::vector<char> source = ChooseSource("data.zip", 3000000, 1457664, "A:\\");
+    MessageBoxAnswerer boxes;
+    auto insert = [&](const SeenBox&) { floppy.InsertEmptyDisk(); };
+    boxes.Then(IDRETRY).ThenRun(insert, IDRETRY).ThenRun(insert, IDRETRY);
+    EXPECT_TRUE(SplitFile());
+    // Before part 2: Retry with the full disk asks again; then an empty disk. The
+    // third part (84672 bytes) fits beside nothing on the third disk.
+    ASSERT_EQ(3u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(InsertDiskText(1457664), boxes.Seen()[0].text);
+    EXPECT_EQ(InsertDiskText(1457664), boxes.Seen()[1].text);
+    EXPECT_EQ(InsertDiskText(84672), boxes.Seen()[2].text);
+    EXPECT_EQ(static_cast<UINT>(MB_RETRYCANCEL | MB_ICONERROR), boxes.Seen()[0].style());
+    EXPECT_EQ(nullptr, boxes.Seen()[0].owner);
+    EXPECT_EQ(std::string("A:\\"), appState.destDir);
+    floppy.GatherAll();
+    EXPECT_EQ(3, floppy.DisksTakenOut());
+    EXPECT_TRUE(JoinParts(floppy.Pile(), "data.zip", 3) == source);
+}
+
+TEST_F(SplitTest, CancelOnTheThirdDiskKeepsTheFirstTwoParts) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    std::vector<char> source = ChooseSource("five.bin", 5 * 1457664 - 1000, 1457664, "A:");
+    ASSERT_EQ(5u, appState.partCount);
+    MessageBoxAnswerer boxes;
+    boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY)
+        .Then(IDCANCEL)
+        .Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(3u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(InsertDiskText(1457664), boxes.Seen()[1].text);
+    ExpectCancelBox(boxes.Seen()[2]);
+    EXPECT_EQ(std::vector<std::string>{"five.bin.002"}, ListFiles("A:"));
+    floppy.GatherAll();
+    EXPECT_EQ((std::vector<std::string>{"five.bin.001", "five.bin.002"}), ListFiles(floppy.Pile()));
+    std::vector<char> firstTwo(source.begin(), source.begin() + 2 * 1457664);
+    EXPECT_TRUE(JoinParts(floppy.Pile(), "five.bin", 2) == firstTwo);
+    EXPECT_EQ(1457664u, appState.splitSize);
+    EXPECT_EQ(5u, appState.partCount);
+}
+
+TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndCancels) {
+    SKIP_WITHOUT_SMALL_DISK();
+    SmallFixedDisk disk;
+    ChooseSource("data.zip", 3000000, 1457664, "Q:\\");
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK).Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Disk is full, quiting VELK", boxes.Seen()[0].text);
+    ExpectCancelBox(boxes.Seen()[1]);
+    EXPECT_TRUE(ListFiles("Q:").empty());
+}
+
+// One view of the whole source: a source past 700 MiB (sparse, so cheap to
+// make) with marks at the part boundaries comes out in parts of the right sizes
+// with the marks where they belong.
+TEST_F(SplitTest, ASourceLargerThan700MiBIsCutWhole) {
+    const DWORD size = 700u * 1048576 + 12345;
+    const DWORD splitSize = 128u * 1048576;
+    const std::string path = sources_ / "large.img";
+    ASSERT_TRUE(MakeSizedFile(path, size));
+    std::vector<DWORD> marks;
+    for (DWORD at = 0; at < size; at += splitSize) {
+        marks.push_back(at);
+        marks.push_back(at + splitSize - 1 < size ? at + splitSize - 1 : size - 1);
+    }
+    marks.push_back(size / 3);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    for (DWORD at : marks) {
+        BYTE mark = static_cast<BYTE>(at * 2654435761u >> 24) | 1;
+        DWORD written = 0;
+        SetFilePointer(file, static_cast<LONG>(at), nullptr, FILE_BEGIN);
+        WriteFile(file, &mark, 1, &written, nullptr);
+    }
+    CloseHandle(file);
+
+    SetRun(path, size, splitSize, dest_.path());
+    ASSERT_EQ(6u, appState.partCount);
+    ASSERT_TRUE(SplitFile());
+    for (DWORD i = 1; i <= 6; ++i) {
+        DWORD expected = i < 6 ? splitSize : size - 5 * splitSize;
+        EXPECT_EQ(expected, FileSize(dest_ / PartName("large.img", i))) << "part " << i;
+    }
+    for (DWORD at : marks) {
+        std::string part = dest_ / PartName("large.img", at / splitSize + 1);
+        HANDLE in = CreateFileA(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, in) << part;
+        BYTE got = 0;
+        DWORD read = 0;
+        SetFilePointer(in, static_cast<LONG>(at % splitSize), nullptr, FILE_BEGIN);
+        ReadFile(in, &got, 1, &read, nullptr);
+        CloseHandle(in);
+        EXPECT_EQ(static_cast<BYTE>(at * 2654435761u >> 24) | 1, got) << "byte " << at;
+    }
+}
