@@ -112,6 +112,8 @@ DWORD SettingsStore::InitFlag(const char* name, bool (SettingsStore::*set)(bool)
 }
 
 DWORD SettingsStore::Initialize() {
+    if (key != nullptr) RegCloseKey(key);  // run again: no handle left behind
+    key = nullptr;
     lastError = RegCreateKeyExA(HKEY_CURRENT_USER, kSubKey, 0, const_cast<char*>(""),
                                 REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                                 &disposition);
