@@ -1,0 +1,202 @@
+// The real program in its own processes: the first start, later starts handing
+// their argument over, and messages that only look like a hand-off.
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "gtest/gtest.h"
+#include "res/resource.h"
+#include "tests/startup/velk_process.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+class VelkInstances : public VelkProcessTest {
+protected:
+    void SetUp() override {
+        VelkProcessTest::SetUp();
+        ASSERT_TRUE(MainWindows().empty()) << "a main window of an earlier run is still there";
+        file = folder / "data file.zip";
+        other = folder / "other.zip";
+        ASSERT_TRUE(WritePattern(file, 3000000));
+        ASSERT_TRUE(WritePattern(other, 1000));
+    }
+    static std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+    // A later start with the argument text: it must end with 0 and leave the one
+    // window of the first instance.
+    void LaterStart(const std::string& arguments) {
+        VelkProcess* later = Start(arguments);
+        ASSERT_NE(nullptr, later);
+        EXPECT_EQ(0, WaitForExit(later)) << "the later start with [" << arguments << "]";
+        EXPECT_EQ(1u, MainWindows().size());
+    }
+
+    ScratchDir folder;
+    std::string file;
+    std::string other;
+};
+
+}  // namespace
+
+TEST(VelkExecutable, KeepsItsInstanceCounterInASharedWritableSection) {
+    std::vector<char> image = ReadBytes(VelkExePath());
+    ASSERT_GT(image.size(), 0x200u) << VelkExePath();
+    LONG peOffset;
+    std::memcpy(&peOffset, &image[0x3c], sizeof peOffset);
+    IMAGE_FILE_HEADER header;
+    std::memcpy(&header, &image[peOffset + 4], sizeof header);
+    size_t sections = peOffset + 4 + sizeof header + header.SizeOfOptionalHeader;
+    bool found = false;
+    for (int i = 0; i < header.NumberOfSections; ++i) {
+        IMAGE_SECTION_HEADER section;
+        std::memcpy(&section, &image[sections + i * sizeof section], sizeof section);
+        if (std::strncmp(reinterpret_cast<const char*>(section.Name), "Shared", 8) != 0) continue;
+        found = true;
+        const DWORD wanted = IMAGE_SCN_MEM_SHARED | IMAGE_SCN_MEM_READ | IMAGE_SCN_MEM_WRITE;
+        EXPECT_EQ(wanted, section.Characteristics & wanted) << std::hex << section.Characteristics;
+        ASSERT_GE(section.SizeOfRawData, 4u);
+        LONG initial;
+        std::memcpy(&initial, &image[section.PointerToRawData], sizeof initial);
+        EXPECT_EQ(-1, initial);
+    }
+    EXPECT_TRUE(found) << "no section named Shared";
+}
+
+TEST_F(VelkInstances, AFirstStartWithAQuotedPathOpensWithItLoaded) {
+    VelkProcess* first = StartFirst(Quoted(file));
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    EXPECT_EQ("File Size : 2.86 MB", ControlText(first->window, IDC_FILE_SIZE_TEXT));
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+}
+
+TEST_F(VelkInstances, AFirstStartWithoutAnExistingPathOpensEmpty) {
+    VelkProcess* first = StartFirst(Quoted(file) + " " + Quoted(other));
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ("", ControlText(first->window, IDC_SOURCE_BOX));
+}
+
+TEST_F(VelkInstances, ALaterStartLoadsItsFileIntoTheNormalWindow) {
+    VelkProcess* first = StartFirst(file);
+    ASSERT_NE(nullptr, first);
+    LaterStart(Quoted(other));
+    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+}
+
+TEST_F(VelkInstances, ALaterStartRestoresTheMinimisedWindowAndLoadsItsFile) {
+    ASSERT_TRUE(VelkRegistry::WriteDword("MinToSysTray", 0));
+    VelkProcess* first = StartFirst(file);
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_EQ("visible, minimised, no icon", WindowLook(first->window));
+    LaterStart(Quoted(other));
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
+}
+
+TEST_F(VelkInstances, ALaterStartBringsTheWindowOutOfTheTrayAndLoadsItsFile) {
+    VelkProcess* first = StartFirst(file);
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_EQ("hidden, icon", WindowLook(first->window));
+    LaterStart(Quoted(other));
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
+}
+
+TEST_F(VelkInstances, ALaterStartWithoutArgumentsOnlyBringsTheWindowForward) {
+    VelkProcess* first = StartFirst(file);
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    LaterStart("");
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    EXPECT_EQ("File Size : 2.86 MB", ControlText(first->window, IDC_FILE_SIZE_TEXT));
+}
+
+TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindow) {
+    std::vector<VelkProcess*> started;
+    for (int i = 0; i < 6; ++i) {
+        VelkProcess* process = Start("");
+        ASSERT_NE(nullptr, process);
+        started.push_back(process);
+    }
+    // All but the first instance end on their own, each with 0.
+    std::vector<VelkProcess*> running = started;
+    int ended = 0;
+    while (running.size() > 1) {
+        std::vector<HANDLE> handles;
+        for (VelkProcess* process : running) handles.push_back(process->info.hProcess);
+        DWORD which = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, 20000);
+        ASSERT_LT(which, WAIT_OBJECT_0 + handles.size()) << "more than one start kept running";
+        EXPECT_EQ(0, WaitForExit(running[which - WAIT_OBJECT_0]));
+        running.erase(running.begin() + (which - WAIT_OBJECT_0));
+        ++ended;
+    }
+    VelkProcess* first = running.front();
+    EXPECT_EQ(5, ended);
+    ASSERT_NE(nullptr, WaitForWindow(first));
+    EXPECT_TRUE(Alive(first));
+    EXPECT_EQ(1u, MainWindows().size());
+
+    // The later starts gave their count back: with the first one gone, the next
+    // start is a first instance again.
+    TerminateProcess(first->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(first));
+    VelkProcess* next = StartFirst("");
+    ASSERT_NE(nullptr, next);
+    EXPECT_EQ(1u, MainWindows().size());
+}
+
+TEST_F(VelkInstances, MessagesThatOnlyLookLikeAHandOffChangeNothing) {
+    VelkProcess* first = StartFirst(file);
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_EQ("hidden, icon", WindowLook(first->window));
+
+    auto send = [&](ULONG_PTR tag, const void* bytes, DWORD size) {
+        COPYDATASTRUCT data{};
+        data.dwData = tag;
+        data.cbData = size;
+        data.lpData = const_cast<void*>(bytes);
+        DWORD_PTR answer;
+        SendMessageTimeoutA(first->window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                            10000, &answer);
+    };
+    send(kHandOffTag, other.data(), static_cast<DWORD>(other.size()));  // no terminator
+    EXPECT_TRUE(Alive(first));
+    EXPECT_EQ("hidden, icon", WindowLook(first->window)) << "no terminator";
+    send(kHandOffTag, other.c_str(), 0);
+    EXPECT_EQ("hidden, icon", WindowLook(first->window)) << "cbData 0";
+    send(0x87654321, other.c_str(), static_cast<DWORD>(other.size() + 1));
+    EXPECT_EQ("hidden, icon", WindowLook(first->window)) << "wrong tag";
+    EXPECT_TRUE(Alive(first));
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+
+    // Well formed, but longer than any path: the window comes back, the file stays.
+    std::string tooLong = folder / std::string(300, 'a');
+    send(kHandOffTag, tooLong.c_str(), static_cast<DWORD>(tooLong.size() + 1));
+    EXPECT_TRUE(Alive(first));
+    EXPECT_EQ("visible, no icon", WindowLook(first->window)) << "too long";
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    EXPECT_EQ("File Size : 2.86 MB", ControlText(first->window, IDC_FILE_SIZE_TEXT));
+}
+
+TEST_F(VelkInstances, TheTrayIconBringsTheRealWindowBack) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_EQ("hidden, icon", WindowLook(first->window));
+    // As the shell reports a double-click: down, up, double-click, up.
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}) {
+        SendMessageA(first->window, kTrayMessage, IDI_VELK, mouse);
+    }
+    EXPECT_EQ("visible, icon", WindowLook(first->window)) << "after the double-click";
+    SendMessageA(first->window, kTrayMessage, IDI_VELK, WM_LBUTTONUP);
+    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+}
