@@ -1,0 +1,295 @@
+// Help: the path formed from the current directory, the viewer opened on the real
+// VELK.chm, and the loader of the HTML Help control. The loader's state lasts for
+// the whole process, so the cases that need a fresh loader run in a process of
+// their own (the DISABLED_ tests below, started by the tests that follow them).
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "about/about_dialog.h"
+#include "about/html_help.h"
+#include "app/app_state.h"
+#include "gtest/gtest.h"
+#include "tests/about/about_test_windows.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+constexpr char kServerKey[] =
+    "Software\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
+constexpr char kViewerTitle[] = "VELK - Tresmal Help";  // the title compiled into VELK.chm
+// A library that loads but is not the HTML Help control: it has no entry 14.
+constexpr char kOtherLibrary[] = "icmp.dll";
+
+std::string ProgramDirectory() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof(path));
+    std::string text(path);
+    return text.substr(0, text.rfind('\\'));
+}
+
+std::string CurrentDirectory() {
+    char path[MAX_PATH];
+    GetCurrentDirectoryA(sizeof(path), path);
+    return path;
+}
+
+// Goes back to the directory it found when it goes.
+class InDirectory {
+public:
+    explicit InDirectory(const std::string& directory) : previous_(CurrentDirectory()) {
+        ok_ = SetCurrentDirectoryA(directory.c_str()) != FALSE;
+    }
+    ~InDirectory() { SetCurrentDirectoryA(previous_.c_str()); }
+    bool ok() const { return ok_; }
+
+private:
+    std::string previous_;
+    bool ok_;
+};
+
+HWND FindViewer() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            char className[32] = {};
+            GetClassNameA(window, className, sizeof(className));
+            if (std::strcmp(className, "HH Parent") == 0) {
+                *reinterpret_cast<HWND*>(param) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::string TitleOf(HWND window) {
+    char text[128] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+// The control's class registration (HKEY_CLASSES_ROOT reads it from the machine's
+// classes), put back as it was when the object goes.
+class ServerRegistration {
+public:
+    ServerRegistration() {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServerKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            char value[MAX_PATH] = {};
+            DWORD size = sizeof(value) - 1;
+            DWORD type = REG_SZ;
+            had_ = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                                    &size) == ERROR_SUCCESS;
+            original_ = value;
+            type_ = type;
+            RegCloseKey(key);
+        }
+    }
+    ~ServerRegistration() {
+        if (had_) Set(original_, type_);
+    }
+    static bool Set(const std::string& value, DWORD type = REG_SZ) {
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        LONG result = RegSetValueExA(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                                     static_cast<DWORD>(value.size() + 1));
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+    bool had() const { return had_; }
+
+private:
+    bool had_ = false;
+    std::string original_;
+    DWORD type_ = REG_SZ;
+};
+
+std::string SystemPath(const char* name) {
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, sizeof(path));
+    return std::string(path, length) + "\\" + name;
+}
+
+constexpr char kNoHelpProgram[] = "velk_without_help_control.exe";
+constexpr char kNoHelpOverrides[] =
+    "Software\\Wine\\AppDefaults\\velk_without_help_control.exe\\DllOverrides";
+
+// Runs one of the DISABLED_ tests of this file in a fresh process of this program.
+// Without the help control, the process runs under another name for which the
+// platform's per-program settings leave hhctrl.ocx out (an empty load order).
+int RunInFreshProcess(const char* testName, bool withoutHelpControl = false) {
+    char program[MAX_PATH];
+    GetModuleFileNameA(nullptr, program, sizeof(program));
+    ScratchDir copyDir;
+    std::string run = program;
+    if (withoutHelpControl) {
+        run = copyDir / kNoHelpProgram;
+        if (!CopyFileA(program, run.c_str(), FALSE)) return -1;
+        HKEY key;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kNoHelpOverrides, 0, nullptr, 0, KEY_WRITE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS) {
+            return -1;
+        }
+        RegSetValueExA(key, "hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+        RegCloseKey(key);
+    }
+    std::string line = "\"" + run +
+                       "\" --gtest_also_run_disabled_tests --gtest_filter=FreshHelpLoader." + testName;
+    int exitCode = RunProcess(line, "", 60000);
+    if (withoutHelpControl) {
+        RegDeleteKeyA(HKEY_CURRENT_USER, kNoHelpOverrides);
+        RegDeleteKeyA(HKEY_CURRENT_USER,
+                      "Software\\Wine\\AppDefaults\\velk_without_help_control.exe");
+    }
+    return exitCode;
+}
+
+}  // namespace
+
+TEST(HelpPath, IsTheCurrentDirectoryWithVelkChm) {
+    ScratchDir dir;
+    InDirectory in(dir.path());
+    ASSERT_TRUE(in.ok());
+    char path[kPathSize];
+    ASSERT_TRUE(FormHelpPath(path, sizeof(path)));
+    EXPECT_EQ(CurrentDirectory() + "\\VELK.chm", path);
+
+    InDirectory root("C:\\");
+    ASSERT_TRUE(root.ok());
+    ASSERT_TRUE(FormHelpPath(path, sizeof(path)));
+    EXPECT_STREQ("C:\\VELK.chm", path) << "no doubled backslash after a drive's root";
+}
+
+TEST(HelpPath, CurrentDirectoryTooLongForThePathOpensNothing) {
+    // Built from the Unix side's root (Z:) in steps the platform accepts.
+    ScratchDir base;
+    std::string deep = base.path();
+    while (deep.size() < 252) {
+        deep += "\\" + std::string(std::min<size_t>(40, 252 - deep.size()), 'd');
+        if (!CreateDirectoryA(deep.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    InDirectory in(deep);
+    if (!in.ok() || CurrentDirectory().size() + std::strlen("\\VELK.chm") < kPathSize) {
+        GTEST_SKIP() << "the platform refused a current directory of " << deep.size() << " characters";
+    }
+    char path[kPathSize];
+    std::memset(path, 'x', sizeof(path));
+    EXPECT_FALSE(FormHelpPath(path, sizeof(path)));
+    EXPECT_STREQ("", path);
+    MessageBoxAnswerer boxes;
+    TestParent owner;
+    OpenHelpFile(owner);
+    EXPECT_EQ(nullptr, FindViewer());
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+}
+
+TEST(Help, OpensTheViewerOnVelkChmOfTheCurrentDirectory) {
+    std::string helpFile = ProgramDirectory() + "\\VELK.chm";
+    ASSERT_TRUE(FileExists(helpFile)) << "the build puts VELK.chm beside the programs: " << helpFile;
+    ScratchDir withHelp;
+    ASSERT_TRUE(CopyFileA(helpFile.c_str(), (withHelp / "VELK.chm").c_str(), FALSE));
+    ScratchDir withoutHelp;
+    TestParent owner;
+    MessageBoxAnswerer boxes;
+
+    {
+        InDirectory in(withoutHelp.path());
+        OpenHelpFile(owner);
+        EXPECT_EQ(nullptr, FindViewer()) << "a viewer opened without a help file";
+    }
+    HtmlHelpLoaderState loaded = GetHtmlHelpLoaderState();
+    EXPECT_EQ(GetModuleHandleA("hhctrl.ocx"), loaded.module);
+    EXPECT_NE(nullptr, loaded.module);
+    EXPECT_EQ(GetProcAddress(loaded.module, MAKEINTRESOURCEA(14)), loaded.entry);
+    EXPECT_FALSE(loaded.loadFailed);
+
+    {
+        InDirectory in(withHelp.path());
+        OpenHelpFile(owner);
+    }
+    HWND viewer = FindViewer();
+    ASSERT_NE(nullptr, viewer) << "the viewer did not open " << withHelp.path() << "\\VELK.chm";
+    EXPECT_EQ(kViewerTitle, TitleOf(viewer));
+    EXPECT_EQ(loaded.module, GetHtmlHelpLoaderState().module) << "loaded once, kept";
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    DestroyWindow(viewer);
+}
+
+TEST(HtmlHelpLoader, FindsTheControlThroughItsClassIdBeforeItsName) {
+    ServerRegistration registration;
+    ASSERT_TRUE(registration.had());
+    HMODULE other = LoadLibraryA(kOtherLibrary);
+    ASSERT_NE(nullptr, other);
+    ASSERT_EQ(nullptr, GetProcAddress(other, MAKEINTRESOURCEA(14))) << kOtherLibrary << " has an entry 14";
+    FreeLibrary(other);
+    ASSERT_TRUE(ServerRegistration::Set(SystemPath(kOtherLibrary)));
+    EXPECT_EQ(0, RunInFreshProcess("DISABLED_LoadsWhatTheRegistryNamesAndAsksForTheEntryAgain"));
+}
+
+TEST(HtmlHelpLoader, FallsBackToTheNameWhenTheRegisteredFileIsMissing) {
+    ServerRegistration registration;
+    ASSERT_TRUE(registration.had());
+    ASSERT_TRUE(ServerRegistration::Set("C:\\no-such-folder-for-velk\\hhctrl.ocx"));
+    EXPECT_EQ(0, RunInFreshProcess("DISABLED_LoadsTheControlByName"));
+}
+
+TEST(HtmlHelpLoader, FailedLoadIsNeverTriedAgain) {
+    ServerRegistration registration;
+    ASSERT_TRUE(registration.had());
+    ASSERT_TRUE(ServerRegistration::Set("C:\\no-such-folder-for-velk\\hhctrl.ocx"));
+    // The fresh process runs on a platform without the HTML Help control.
+    EXPECT_EQ(0, RunInFreshProcess("DISABLED_FailsOnceAndLoadsNothingLater", true));
+}
+
+// ---- Run only by the tests above, each in a process of its own. ----
+
+TEST(FreshHelpLoader, DISABLED_LoadsWhatTheRegistryNamesAndAsksForTheEntryAgain) {
+    ASSERT_EQ(nullptr, GetHtmlHelpLoaderState().module);
+    EXPECT_EQ(nullptr, HtmlHelpA(nullptr, "C:\\VELK.chm", HH_DISPLAY_TOPIC, 0));
+    HtmlHelpLoaderState state = GetHtmlHelpLoaderState();
+    EXPECT_EQ(GetModuleHandleA(kOtherLibrary), state.module);
+    EXPECT_NE(nullptr, state.module);
+    EXPECT_EQ(nullptr, state.entry);
+    EXPECT_TRUE(state.loadFailed);
+    EXPECT_EQ(nullptr, GetModuleHandleA("hhctrl.ocx")) << "the name is tried only when the registry fails";
+    // A loaded library without the entry is asked again, and not loaded again.
+    EXPECT_EQ(nullptr, HtmlHelpA(nullptr, "C:\\VELK.chm", HH_DISPLAY_TOPIC, 0));
+    EXPECT_EQ(state.module, GetHtmlHelpLoaderState().module);
+}
+
+TEST(FreshHelpLoader, DISABLED_LoadsTheControlByName) {
+    ASSERT_EQ(nullptr, GetHtmlHelpLoaderState().module);
+    HtmlHelpA(nullptr, "C:\\no-such-help-for-velk.chm", HH_DISPLAY_TOPIC, 0);
+    HtmlHelpLoaderState state = GetHtmlHelpLoaderState();
+    EXPECT_NE(nullptr, state.module);
+    EXPECT_EQ(GetModuleHandleA("hhctrl.ocx"), state.module);
+    EXPECT_NE(nullptr, state.entry);
+    EXPECT_FALSE(state.loadFailed);
+}
+
+TEST(FreshHelpLoader, DISABLED_FailsOnceAndLoadsNothingLater) {
+    ASSERT_EQ(nullptr, GetModuleHandleA(kOtherLibrary));
+    EXPECT_EQ(nullptr, HtmlHelpA(nullptr, "C:\\VELK.chm", HH_DISPLAY_TOPIC, 0));
+    HtmlHelpLoaderState state = GetHtmlHelpLoaderState();
+    EXPECT_TRUE(state.loadFailed);
+    EXPECT_EQ(nullptr, state.module);
+
+    // Now the registry names a library that would load: a second try would load it.
+    ASSERT_TRUE(ServerRegistration::Set(SystemPath(kOtherLibrary)));
+    EXPECT_EQ(nullptr, HtmlHelpA(nullptr, "C:\\VELK.chm", HH_DISPLAY_TOPIC, 0));
+    EXPECT_EQ(nullptr, GetModuleHandleA(kOtherLibrary)) << "the failed load was tried again";
+    EXPECT_EQ(nullptr, GetHtmlHelpLoaderState().module);
+    MessageBoxAnswerer boxes;
+    TestParent owner;
+    OpenHelpFile(owner);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+}
