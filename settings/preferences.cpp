@@ -6,16 +6,20 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "app/app_state.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 
-// The sheet records must keep their first-version sizes so the 32-bit program
-// runs on the oldest common controls.
-static_assert(sizeof(void*) != 4 || PROPSHEETHEADERA_V1_SIZE == 40, "PROPSHEETHEADER v1 is 40 bytes");
-static_assert(sizeof(void*) != 4 || PROPSHEETPAGEA_V1_SIZE == 40, "PROPSHEETPAGE v1 is 40 bytes");
+// The first-version records, which every version of the common controls knows
+// (40 bytes each in the 32-bit program), measured as the platform's _V1_SIZE macros do.
+constexpr UINT kSheetRecordSize =
+    offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(PROPSHEETHEADERA::pfnCallback);
+constexpr UINT kPageRecordSize = offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(PROPSHEETPAGEA::pcRefParent);
+static_assert(sizeof(void*) != 4 || kSheetRecordSize == 40, "PROPSHEETHEADER v1 is 40 bytes");
+static_assert(sizeof(void*) != 4 || kPageRecordSize == 40, "PROPSHEETPAGE v1 is 40 bytes");
 
 namespace {
 
@@ -133,7 +137,7 @@ INT_PTR OnPageNotify(HWND page, const NMHDR* header, void (*apply)(HWND)) {
 
 PROPSHEETPAGEA MakePage(int templateId, const char* title, DLGPROC procedure) {
     PROPSHEETPAGEA page = {};
-    page.dwSize = PROPSHEETPAGEA_V1_SIZE;
+    page.dwSize = kPageRecordSize;
     page.dwFlags = PSP_USETITLE;
     page.hInstance = appInstance;
     page.pszTemplate = MAKEINTRESOURCEA(templateId);
@@ -152,12 +156,12 @@ void ShowPreferences(HWND owner) {
     constexpr UINT kPageCount = sizeof pages / sizeof pages[0];
     // The sheet steps from one page record to the next by the record's dwSize, so
     // the records must lie one after the other at their first-version size.
-    alignas(PROPSHEETPAGEA) unsigned char records[kPageCount * PROPSHEETPAGEA_V1_SIZE];
+    alignas(PROPSHEETPAGEA) unsigned char records[kPageCount * kPageRecordSize];
     for (UINT i = 0; i < kPageCount; ++i)
-        memcpy(records + i * PROPSHEETPAGEA_V1_SIZE, &pages[i], PROPSHEETPAGEA_V1_SIZE);
+        memcpy(records + i * kPageRecordSize, &pages[i], kPageRecordSize);
 
     PROPSHEETHEADERA sheet = {};
-    sheet.dwSize = PROPSHEETHEADERA_V1_SIZE;
+    sheet.dwSize = kSheetRecordSize;
     sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_USEICONID;
     sheet.hwndParent = owner;
     sheet.hInstance = appInstance;
