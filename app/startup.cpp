@@ -26,7 +26,11 @@ bool reserveInUse = false;
 
 // Brings the window back from wherever it is, as a later start asks.
 void BringWindowBack(HWND window) {
-    switch (appState.windowState) {
+    WindowState state = appState.windowState;
+    // Minimised by other means than the system command (the shell's "show the
+    // desktop"), the window would stay an icon if merely shown.
+    if (state == WindowState::Normal && IsIconic(window)) state = WindowState::Minimized;
+    switch (state) {
     case WindowState::Minimized:
         // The system-command branch records the restore; the platform does it.
         SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -112,9 +116,27 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     return FALSE;
 }
 
+namespace {
+
+// The user has just started this process, so it may bring another to the front;
+// the running instance may not do so on its own. Looked up at run time: the
+// function is missing from the oldest systems the program runs on.
+void LetRunningInstanceComeForward(HWND running) {
+    using AllowFunction = BOOL(WINAPI*)(DWORD);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto allow = reinterpret_cast<AllowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(user, "AllowSetForegroundWindow")));
+    DWORD processId = 0;
+    GetWindowThreadProcessId(running, &processId);
+    if (allow != nullptr && processId != 0) allow(processId);
+}
+
+}  // namespace
+
 bool HandOffArguments(const char* arguments) {
     HWND running = FindWindowExA(nullptr, nullptr, nullptr, kWindowTitle);
     if (running == nullptr) return false;
+    LetRunningInstanceComeForward(running);
     if (arguments == nullptr) arguments = "";
     COPYDATASTRUCT data{};
     data.dwData = kHandOffTag;

@@ -70,6 +70,13 @@ TEST_F(HandOffTest, AMinimisedWindowIsRestored) {
     EXPECT_STREQ(file.c_str(), appState.sourcePath);
 }
 
+TEST_F(HandOffTest, AWindowMinimisedWithoutTheSystemCommandIsRestoredToo) {
+    ShowWindow(window, SW_MINIMIZE);  // as the shell's "show the desktop" does
+    ASSERT_EQ("state Normal, visible, minimised, no icon", Describe(window));
+    HandOffArguments(file.c_str());
+    EXPECT_EQ("state Normal, visible, no icon", Describe(window));
+}
+
 TEST_F(HandOffTest, AWindowInTheTrayComesOutAndTheIconGoes) {
     Minimize();
     ASSERT_EQ("state InTray, hidden, icon", Describe(window));
