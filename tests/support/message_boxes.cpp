@@ -1,6 +1,7 @@
 #include "tests/support/message_boxes.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 MessageBoxAnswerer* activeAnswerer = nullptr;
@@ -12,24 +13,85 @@ std::string WindowText(HWND window) {
     return text;
 }
 
+struct KnownIcon {
+    LPCSTR id;
+    UINT flag;
+};
+const KnownIcon kKnownIcons[] = {{IDI_HAND, MB_ICONERROR},
+                                 {IDI_QUESTION, MB_ICONQUESTION},
+                                 {IDI_EXCLAMATION, MB_ICONWARNING},
+                                 {IDI_ASTERISK, MB_ICONINFORMATION}};
+
+// The pixels of a screen rectangle, or of an icon drawn on a plain background.
+std::vector<COLORREF> ScreenPixels(const RECT& rect) {
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(nullptr);
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) pixels.push_back(GetPixel(screen, x, y));
+    }
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+std::vector<COLORREF> IconPixels(HICON icon, int width, int height, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+    }
+    SelectObject(memory, old);
+    DeleteObject(brush);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// A box of another process: its icon handle means nothing here, so what the box
+// shows on the screen is compared with each standard icon drawn the same way.
+UINT IconOnScreen(HWND iconControl) {
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0 || width > 64 || height > 64) return 0;
+    UINT found = 0;
+    PumpUntil(
+        [&] {
+            HDC screen = GetDC(nullptr);
+            COLORREF background = GetPixel(screen, rect.left - 1, rect.top);
+            ReleaseDC(nullptr, screen);
+            std::vector<COLORREF> shown = ScreenPixels(rect);
+            for (const KnownIcon& k : kKnownIcons) {
+                if (IconPixels(LoadIconA(nullptr, k.id), width, height, background) == shown) {
+                    found = k.flag;
+                }
+            }
+            return found != 0;
+        },
+        2000);
+    return found;
+}
+
 UINT ReadIcon(HWND box) {
-    struct Known {
-        LPCSTR id;
-        UINT flag;
-    };
-    const Known known[] = {{IDI_HAND, MB_ICONERROR},
-                           {IDI_QUESTION, MB_ICONQUESTION},
-                           {IDI_EXCLAMATION, MB_ICONWARNING},
-                           {IDI_ASTERISK, MB_ICONINFORMATION}};
+    DWORD boxProcess = 0;
+    GetWindowThreadProcessId(box, &boxProcess);
     for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char cls[32] = "";
         GetClassNameA(child, cls, sizeof cls);
         if (lstrcmpiA(cls, "Static") != 0) continue;
         if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) continue;
         if (!(GetWindowLongA(child, GWL_STYLE) & WS_VISIBLE)) continue;
+        if (boxProcess != GetCurrentProcessId()) return IconOnScreen(child);
         HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
         if (!shown) continue;
-        for (const Known& k : known) {
+        for (const KnownIcon& k : kKnownIcons) {
             if (LoadIconA(nullptr, k.id) == shown) return k.flag;
         }
     }

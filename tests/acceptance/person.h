@@ -1,0 +1,63 @@
+// The program as a person meets it: velk.exe started as a process of its own on
+// the virtual display, used through real X keyboard and mouse input (xdotool),
+// and judged by what its windows and the files show.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/message_boxes.h"
+
+// One running velk.exe, started from the folder that holds it (Help looks there).
+class VelkProcess {
+public:
+    explicit VelkProcess(const std::string& arguments = "");
+    ~VelkProcess();
+    VelkProcess(const VelkProcess&) = delete;
+    VelkProcess& operator=(const VelkProcess&) = delete;
+
+    bool started() const { return window_ != nullptr; }
+    HWND window() const { return window_; }
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    DWORD id() const { return process_.dwProcessId; }
+    // Closes the program with its Close button and waits for the process to end.
+    bool CloseByButton();
+    bool WaitForExit(DWORD timeoutMs = 20000);
+    bool Running() const;
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+// The folder of velk.exe (beside the test program).
+std::string ProgramFolder();
+// Starts velk.exe with arguments and returns its exit code (for later starts).
+int RunVelk(const std::string& arguments, DWORD timeoutMs = 20000);
+
+// Real input on the virtual display.
+namespace Person {
+void Click(HWND control);
+void DoubleClick(HWND control);
+void ClickAt(int x, int y);
+void Type(const std::string& text);
+void Keys(const std::string& keys);  // xdotool key names: "Tab", "alt+space", "Return"
+// Clicks into an edit box and replaces its text by typing.
+void TypeInto(HWND box, const std::string& text);
+}  // namespace Person
+
+// Text of a control of another process (asked through the control itself).
+std::string TextOf(HWND control);
+// Items of a combo box's list in another process.
+std::vector<std::string> ComboItems(HWND combo);
+int ComboSelection(HWND combo);
+
+// The next visible top-level window of the process whose caption and kind match,
+// waited for; null when none came.
+HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs = 20000);
+HWND WaitForDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = 20000);
+// Waits until the window is gone or hidden.
+bool WaitGone(HWND window, DWORD timeoutMs = 20000);
+// Reads the box, presses the button with a real click, and waits for the box to go.
+SeenBox AnswerBox(HWND box, int button);
