@@ -21,23 +21,22 @@
 
 namespace {
 
+BOOL CALLBACK TakeAboutBox(HWND window, LPARAM param) {
+    char caption[64] = {};
+    char className[16] = {};
+    GetWindowTextA(window, caption, sizeof(caption));
+    GetClassNameA(window, className, sizeof(className));
+    if (std::string(className) != "#32770" || caption != std::string(kWindowTitle) ||
+        !IsWindowVisible(window) || IsMessageBox(window)) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
 HWND FindAboutBox() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            char caption[64] = {};
-            char className[16] = {};
-            GetWindowTextA(window, caption, sizeof(caption));
-            GetClassNameA(window, className, sizeof(className));
-            if (std::string(className) == "#32770" && caption == std::string(kWindowTitle) &&
-                IsWindowVisible(window) && !IsMessageBox(window)) {
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), TakeAboutBox, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
@@ -48,24 +47,27 @@ HWND FindAboutBox() {
 using Step = std::function<void(HWND)>;
 std::vector<Step> pendingSteps;
 int ticksAfterLastStep = 0;
+
+void CALLBACK RunNextStep(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindAboutBox();
+    if (box == nullptr) return;
+    // A step that failed half-way must not leave the test waiting for ever.
+    if (pendingSteps.empty()) {
+        if (++ticksAfterLastStep == 150) {
+            ADD_FAILURE() << "the About box was still open 3 s after the last step";
+            SendMessageA(box, WM_CLOSE, 0, 0);
+        }
+        return;
+    }
+    Step step = std::move(pendingSteps.front());
+    pendingSteps.erase(pendingSteps.begin());
+    step(box);
+}
+
 INT_PTR RunAboutBox(HWND owner, std::vector<Step> steps) {
     pendingSteps = std::move(steps);
     ticksAfterLastStep = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND box = FindAboutBox();
-        if (box == nullptr) return;
-        // A step that failed half-way must not leave the test waiting for ever.
-        if (pendingSteps.empty()) {
-            if (++ticksAfterLastStep == 150) {
-                ADD_FAILURE() << "the About box was still open 3 s after the last step";
-                SendMessageA(box, WM_CLOSE, 0, 0);
-            }
-            return;
-        }
-        Step step = std::move(pendingSteps.front());
-        pendingSteps.erase(pendingSteps.begin());
-        step(box);
-    });
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, RunNextStep);
     INT_PTR result = DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDlgProc, 0);
     KillTimer(nullptr, timer);
     pendingSteps.clear();

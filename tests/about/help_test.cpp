@@ -51,20 +51,17 @@ private:
     bool ok_;
 };
 
+BOOL CALLBACK TakeViewer(HWND window, LPARAM param) {
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof(className));
+    if (std::strcmp(className, "HH Parent") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
 HWND FindViewer() {
     HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            char className[32] = {};
-            GetClassNameA(window, className, sizeof(className));
-            if (std::strcmp(className, "HH Parent") == 0) {
-                *reinterpret_cast<HWND*>(param) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(GetCurrentThreadId(), TakeViewer, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
