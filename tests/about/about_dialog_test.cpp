@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -48,7 +49,11 @@ using Step = std::function<void(HWND)>;
 std::vector<Step> pendingSteps;
 int ticksAfterLastStep = 0;
 
+bool stepRunning = false;
+
 void CALLBACK RunNextStep(HWND, UINT, UINT_PTR, DWORD) {
+    // A step that pumps messages itself must not see the next step start inside it.
+    if (stepRunning) return;
     HWND box = FindAboutBox();
     if (box == nullptr) return;
     // A step that failed half-way must not leave the test waiting for ever.
@@ -61,7 +66,9 @@ void CALLBACK RunNextStep(HWND, UINT, UINT_PTR, DWORD) {
     }
     Step step = std::move(pendingSteps.front());
     pendingSteps.erase(pendingSteps.begin());
+    stepRunning = true;
     step(box);
+    stepRunning = false;
 }
 
 INT_PTR RunAboutBox(HWND owner, std::vector<Step> steps) {
@@ -256,4 +263,53 @@ TEST(AboutBox, SecondOpeningBuildsAFreshUnvisitedLinkAndTooltip) {
         EXPECT_EQ(1, SendMessageA(aboutTips->tooltip, TTM_GETTOOLCOUNT, 0, 0));
         SendMessageA(box, WM_CLOSE, 0, 0);
     }});
+}
+
+// Not a check: makes the pictures of the About box in docs/ when asked to, with
+// VELK_SCREENSHOT_DIR naming a folder of the Linux side.
+namespace {
+
+void Shoot(HWND box, const std::string& file) {
+    RECT area;
+    GetWindowRect(box, &area);
+    if (aboutTips != nullptr && IsWindowVisible(aboutTips->tooltip)) {
+        RECT tip;
+        GetWindowRect(aboutTips->tooltip, &tip);
+        UnionRect(&area, &area, &tip);
+    }
+    InflateRect(&area, 8, 8);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
+    // Wine hands painted pixels to the X server from its message loop.
+    PumpUntil([] { return false; }, 400);
+    char crop[64];
+    std::snprintf(crop, sizeof(crop), "%ldx%ld+%ld+%ld", area.right - area.left,
+                  area.bottom - area.top, area.left, area.top);
+    std::string command = std::string("import -display \"$DISPLAY\" -window root -crop ") + crop +
+                          " +repage '" + std::getenv("VELK_SCREENSHOT_DIR") + "/" + file + "'";
+    EXPECT_EQ(0, RunUnixCommand(command)) << command;
+}
+
+}  // namespace
+
+TEST(AboutBoxPictures, LinkInEachColourAndTheTooltip) {
+    if (std::getenv("VELK_SCREENSHOT_DIR") == nullptr) {
+        GTEST_SKIP() << "set VELK_SCREENSHOT_DIR to a Linux folder to make the pictures";
+    }
+    MoveCursorTo(FarCorner());
+    TestParent owner(0, 0, 1024, 768);
+    RunAboutBox(owner, {[&](HWND box) { Shoot(box, "about-box-link.png"); },
+                        [&](HWND box) {
+                            MoveCursorTo(CentreOnScreen(aboutLink->window));
+                            PostMessageA(aboutLink->window, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+                            PumpUntil([] { return IsWindowVisible(aboutTips->tooltip) != FALSE; }, 5000);
+                            Shoot(box, "about-box-hover-tooltip.png");
+                        },
+                        [&](HWND box) {
+                            MoveCursorTo(FarCorner());
+                            PumpUntil([] { return !aboutLink->hovering; }, 3000);
+                            aboutLink->visited = true;  // as after a click on the link
+                            Shoot(box, "about-box-visited.png");
+                            SendMessageA(box, WM_CLOSE, 0, 0);
+                        }});
 }

@@ -13,6 +13,7 @@
 #include "app/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/about/about_test_windows.h"
+#include "tests/about/fresh_process.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
@@ -116,38 +117,13 @@ std::string SystemPath(const char* name) {
     return std::string(path, length) + "\\" + name;
 }
 
-constexpr char kNoHelpProgram[] = "velk_without_help_control.exe";
-constexpr char kNoHelpOverrides[] =
-    "Software\\Wine\\AppDefaults\\velk_without_help_control.exe\\DllOverrides";
-
-// Runs one of the DISABLED_ tests of this file in a fresh process of this program.
-// Without the help control, the process runs under another name for which the
-// platform's per-program settings leave hhctrl.ocx out (an empty load order).
+// Runs one of the DISABLED_ tests of this file in a fresh process of this program;
+// without the help control, under a name for which hhctrl.ocx is not loaded.
 int RunInFreshProcess(const char* testName, bool withoutHelpControl = false) {
-    char program[MAX_PATH];
-    GetModuleFileNameA(nullptr, program, sizeof(program));
-    ScratchDir copyDir;
-    std::string run = program;
-    if (withoutHelpControl) {
-        run = copyDir / kNoHelpProgram;
-        if (!CopyFileA(program, run.c_str(), FALSE)) return -1;
-        HKEY key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, kNoHelpOverrides, 0, nullptr, 0, KEY_WRITE, nullptr,
-                            &key, nullptr) != ERROR_SUCCESS) {
-            return -1;
-        }
-        RegSetValueExA(key, "hhctrl.ocx", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-        RegCloseKey(key);
-    }
-    std::string line = "\"" + run +
-                       "\" --gtest_also_run_disabled_tests --gtest_filter=FreshHelpLoader." + testName;
-    int exitCode = RunProcess(line, "", 60000);
-    if (withoutHelpControl) {
-        RegDeleteKeyA(HKEY_CURRENT_USER, kNoHelpOverrides);
-        RegDeleteKeyA(HKEY_CURRENT_USER,
-                      "Software\\Wine\\AppDefaults\\velk_without_help_control.exe");
-    }
-    return exitCode;
+    std::string filter = std::string("FreshHelpLoader.") + testName;
+    if (!withoutHelpControl) return RunTestInFreshProcess(filter);
+    return RunTestInFreshProcess(filter, "velk_without_help_control.exe",
+                                 {{"DllOverrides", "hhctrl.ocx", ""}});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "app/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/about/about_test_windows.h"
+#include "tests/about/fresh_process.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
@@ -377,4 +378,32 @@ TEST(HyperLink, DeletedLinkLeavesAWindowThatNoLongerReachesIt) {
     InvalidateRect(window, nullptr, TRUE);
     UpdateWindow(window);
     DrainQueue();
+}
+
+// On Windows 95 the hand comes from the help program; where that cannot be loaded
+// (as here: no winhlp32.exe in the Windows directory) the class takes the system
+// hand, or the arrow where the system has no hand. Runs as Windows 95 in a process
+// of its own, since the class is registered once per process.
+TEST(HyperLink, OnWindows95WithoutTheHelpProgramTheClassStillGetsACursor) {
+    EXPECT_EQ(0, RunTestInFreshProcess("HyperLinkAsWindows95.DISABLED_CursorWithoutHelpProgram",
+                                       "velk_as_windows95.exe", {{"", "Version", "win95"}}));
+}
+
+TEST(HyperLinkAsWindows95, DISABLED_CursorWithoutHelpProgram) {
+    ASSERT_EQ(FamilyWindows95, GetWindowsFamily());
+    char path[MAX_PATH];
+    UINT length = GetWindowsDirectoryA(path, sizeof(path));
+    bool helpProgramThere = FileExists(std::string(path, length) + "\\winhlp32.exe");
+    TestParent parent;
+    auto link = MakeLink(parent);
+    ASSERT_NE(nullptr, link->window);
+    WNDCLASSEXA registered = {};
+    registered.cbSize = sizeof(registered);
+    ASSERT_TRUE(GetClassInfoExA(appInstance, "HyperLinkWnd", &registered));
+    EXPECT_NE(nullptr, registered.hCursor);
+    if (!helpProgramThere) {
+        EXPECT_EQ(nullptr, link->cursorModule);
+        HCURSOR hand = LoadCursorA(nullptr, IDC_HAND);
+        EXPECT_EQ(hand != nullptr ? hand : LoadCursorA(nullptr, IDC_ARROW), registered.hCursor);
+    }
 }
