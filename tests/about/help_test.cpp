@@ -143,7 +143,7 @@ TEST(HelpPath, IsTheCurrentDirectoryWithVelkChm) {
 }
 
 TEST(HelpPath, CurrentDirectoryTooLongForThePathOpensNothing) {
-    // Built from the Unix side's root (Z:) in steps the platform accepts.
+    // Nested folders of at most 40 characters each, as the platform creates them.
     ScratchDir base;
     std::string deep = base.path();
     while (deep.size() < 252) {
