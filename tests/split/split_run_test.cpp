@@ -31,7 +31,8 @@ TEST_F(SplitTest, PartCountRoundsUpAndNeverFallsBelowOne) {
         DWORD fileSize, splitSize, parts;
     } cases[] = {{3000000, 1457664, 3}, {2915328, 1457664, 2}, {1457664, 1457664, 1},
                  {1000, 1457664, 1},    {0, 1457664, 1},       {1001, 1, 1001},
-                 {4294967295u, 1457664, 2947}, {4294967295u, 4294967295u, 1}};
+                 {4294967295u, 1457664, 2947}, {4294967295u, 4294967295u, 1},
+                 {1000, 0, 1}};  // a split size of 0 never divides
     for (const auto& c : cases) {
         appState.fileSize = c.fileSize;
         appState.splitSize = c.splitSize;

@@ -1,0 +1,141 @@
+// Times the split engine inside its own process, so that Wine's start-up is not
+// counted. Run by scripts/bench.sh:
+//   velk_bench split   SOURCE DEST SPLITSIZE   one SplitFile and WriteMergeScript
+//   velk_bench profile SOURCE DEST SPLITSIZE   the same steps, timed one by one
+//   velk_bench merge   DEST SCRIPT             the script run by cmd.exe in DEST
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/app_state.h"
+#include "split/free_space.h"
+#include "split/mapped_file.h"
+#include "split/merge_script.h"
+#include "split/split_run.h"
+
+namespace {
+LARGE_INTEGER frequency;
+
+double Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+bool Prepare(const char* source, const char* dest, const char* splitSize) {
+    CopyText(appState.sourcePath, source);
+    CopyText(appState.destDir, dest);
+    HANDLE file = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "velk_bench: cannot open %s\n", source);
+        return false;
+    }
+    appState.fileSize = GetFileSize(file, nullptr);
+    CloseHandle(file);
+    appState.splitSize = std::strtoul(splitSize, nullptr, 10);
+    ComputePartCount();
+    return true;
+}
+
+int Split(const char* source, const char* dest, const char* splitSize) {
+    if (!Prepare(source, dest, splitSize)) return 2;
+    double start = Now();
+    bool split = SplitFile();
+    double splitDone = Now();
+    bool script = split && WriteMergeScript();
+    double scriptDone = Now();
+    std::printf("split_ms %.1f script_ms %.1f parts %lu\n", splitDone - start,
+                scriptDone - splitDone, static_cast<unsigned long>(appState.partCount));
+    return split && script ? 0 : 1;
+}
+
+// The steps of one split run, each timed on its own: where the time goes.
+int Profile(const char* source, const char* dest, const char* splitSize) {
+    if (!Prepare(source, dest, splitSize)) return 2;
+    double freeSpace = 0, create = 0, copy = 0, close = 0;
+    double start = Now();
+    MappedFile reader;
+    if (!reader.OpenForRead(appState.sourcePath)) return 1;
+    double readerOpen = Now() - start;
+    const char* name = std::strrchr(appState.sourcePath, '\\');
+    name = name ? name + 1 : appState.sourcePath;
+    for (DWORD i = 1; i <= appState.partCount; ++i) {
+        DWORD length = i < appState.partCount
+                           ? appState.splitSize
+                           : appState.fileSize - (appState.partCount - 1) * appState.splitSize;
+        double t0 = Now();
+        if (CheckFreeSpace(length) != 0) return 1;
+        double t1 = Now();
+        char path[MAX_PATH];
+        std::snprintf(path, sizeof path, "%s\\%s.%03lu", appState.destDir, name,
+                      static_cast<unsigned long>(i));
+        MappedFile* writer = new MappedFile;
+        if (!writer->OpenForWrite(path, length)) return 1;
+        double t2 = Now();
+        writer->Write(reader.cursor, length);
+        reader.Skip(length);
+        double t3 = Now();
+        writer->Close();
+        delete writer;
+        double t4 = Now();
+        freeSpace += t1 - t0;
+        create += t2 - t1;
+        copy += t3 - t2;
+        close += t4 - t3;
+    }
+    reader.Close();
+    double total = Now() - start;
+    std::printf("profile_ms total %.1f reader_open %.1f free_space %.1f create_and_map %.1f "
+                "copy %.1f unmap_cut_close %.1f parts %lu\n",
+                total, readerOpen, freeSpace, create, copy, close,
+                static_cast<unsigned long>(appState.partCount));
+    return 0;
+}
+
+int Merge(const char* dest, const char* script) {
+    std::string line = std::string("cmd.exe /c \"\"") + script + "\"\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    // The script's echo lines are not the benchmark's output.
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    startup.hStdOutput =
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    startup.hStdError = startup.hStdOutput;
+    PROCESS_INFORMATION process{};
+    double start = Now();
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, dest, &startup,
+                        &process)) {
+        std::fprintf(stderr, "velk_bench: cannot start %s\n", line.c_str());
+        return 2;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    double elapsed = Now() - start;
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    CloseHandle(startup.hStdOutput);
+    std::printf("merge_ms %.1f exit %lu\n", elapsed, static_cast<unsigned long>(code));
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    QueryPerformanceFrequency(&frequency);
+    // No "insert a disk" box of the system's own for a drive without a medium.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
+    if (argc == 5 && std::strcmp(argv[1], "split") == 0) return Split(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "profile") == 0)
+        return Profile(argv[2], argv[3], argv[4]);
+    if (argc == 4 && std::strcmp(argv[1], "merge") == 0) return Merge(argv[2], argv[3]);
+    std::fprintf(stderr,
+                 "usage: velk_bench split|profile SOURCE DEST SPLITSIZE\n"
+                 "       velk_bench merge DEST SCRIPT\n");
+    return 2;
+}

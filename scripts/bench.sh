@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# Benchmark of the split engine. Makes a source of random bytes (1 GiB unless told
+# otherwise), then in one run, alternating the contenders round by round, times
+#   engine - SplitFile under Wine cutting it into 1457664-byte parts, timed inside
+#            its own process (bench/split_bench.cpp), so Wine's start-up is not counted;
+#   split  - coreutils `split -b 1457664 -a 3 -d` into the same file system;
+#   cp     - a plain copy of the file there (the copy limit);
+#   floor  - bench/floor.cpp, native: one mapping of the source and one mapping per
+#            part with one memory copy each (the floor of the engine's design here);
+# and then the merge: the written script run by the command interpreter under Wine
+# (timed inside Wine as well) against `cat` of the parts into one file.
+# Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat.
+#   scripts/bench.sh [size in MiB]      VELK_BENCH_MIB=size  VELK_BENCH_ROUNDS=rounds (>= 5)
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+mib="${1:-${VELK_BENCH_MIB:-1024}}"
+rounds="${VELK_BENCH_ROUNDS:-5}"
+split_size=1457664
+case "$mib" in '' | *[!0-9]*) echo "bench: size must be a number of MiB" >&2; exit 2 ;; esac
+[ "$rounds" -ge 5 ] 2>/dev/null || rounds=5
+
+"$root/scripts/setup.sh" || exit 1
+# shellcheck source=scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
+velk_detect_arch
+build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target velk_bench >/dev/null || exit 1
+data="$build/bench"
+mkdir -p "$data"
+g++ -O2 -Wall -Wextra -o "$data/velk_floor" "$root/bench/floor.cpp" || exit 1
+
+trap velk_env_down EXIT
+velk_env_up "$build" >/dev/null || exit 1
+
+winpath() { local p="${1//\//\\}"; echo "Z:$p"; }
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
+
+source="$data/source.bin"
+bytes=$((mib * 1048576))
+if [ "$(stat -c %s "$source" 2>/dev/null)" != "$bytes" ]; then
+    echo "bench: making a source of $mib MiB of random bytes"
+    head -c "$bytes" /dev/urandom >"$source" || exit 1
+fi
+parts=$(((bytes + split_size - 1) / split_size))
+out="$data/out"
+bench_exe="$build/bin/velk_bench.exe"
+
+echo "bench: source $mib MiB ($bytes bytes), parts of $split_size bytes ($parts parts), $rounds rounds"
+[ "$VELK_ARCH" = win64 ] &&
+    echo "bench: this kernel runs no 32-bit code: the 64-bit build runs under 64-bit Wine here"
+echo "bench: the engine and the merge script are timed inside Wine; Wine's start-up is not counted"
+
+# Wine's first start in a session loads its libraries; not the engine's cost either.
+wine "$bench_exe" >/dev/null 2>&1
+
+fresh_out() {
+    rm -rf "$out"
+    mkdir -p "$out"
+    sync
+}
+
+run_engine() {
+    local line
+    line=$(wine "$bench_exe" split "$(winpath "$source")" "$(winpath "$out")" "$split_size") ||
+        { echo "bench: the engine failed: $line" >&2; exit 1; }
+    echo "$line" | awk '{print $2}'
+}
+run_split() {
+    local t0; t0=$(now_ms)
+    split -b "$split_size" -a 3 -d "$source" "$out/source.bin." || exit 1
+    echo $(($(now_ms) - t0))
+}
+run_cp() {
+    local t0; t0=$(now_ms)
+    cp "$source" "$out/" || exit 1
+    echo $(($(now_ms) - t0))
+}
+run_floor() {
+    local t0; t0=$(now_ms)
+    "$data/velk_floor" "$source" "$out" "$split_size" 2>"$data/floor-profile.txt" || exit 1
+    echo $(($(now_ms) - t0))
+}
+
+contenders=(engine split cp floor)
+declare -A times
+for ((r = 0; r < rounds; r++)); do
+    for ((c = 0; c < ${#contenders[@]}; c++)); do
+        name=${contenders[$(((r + c) % ${#contenders[@]}))]}
+        fresh_out
+        t=$("run_$name") || exit 1
+        times[$name]+="$t "
+    done
+    echo "bench: round $((r + 1)) done"
+done
+for name in "${contenders[@]}"; do
+    echo "bench: $name ms: ${times[$name]}"
+done
+
+# Where the engine's time goes: the steps of one run timed one by one.
+fresh_out
+profile=$(wine "$bench_exe" profile "$(winpath "$source")" "$(winpath "$out")" "$split_size")
+
+# The merge: parts and script from one engine run, joined again each round.
+merge="$data/merge"
+rm -rf "$merge"
+mkdir -p "$merge"
+wine "$bench_exe" split "$(winpath "$source")" "$(winpath "$merge")" "$split_size" >/dev/null ||
+    { echo "bench: the engine failed before the merge" >&2; exit 1; }
+part_list=()
+for ((i = 1; i <= parts; i++)); do part_list+=("$merge/$(printf 'source.bin.%03d' "$i")"); done
+merged_ok=unchecked
+for ((r = 0; r < rounds; r++)); do
+    for step in $([ $((r % 2)) -eq 0 ] && echo "script cat" || echo "cat script"); do
+        rm -f "$merge/source.bin" "$data/cat.out"
+        sync
+        if [ "$step" = script ]; then
+            line=$(wine "$bench_exe" merge "$(winpath "$merge")" source.bin.bat)
+            times[merge]+="$(echo "$line" | awk '{print $2}') "
+            if [ "$merged_ok" = unchecked ]; then
+                cmp -s "$merge/source.bin" "$source" && merged_ok=yes || merged_ok=NO
+            fi
+        else
+            t0=$(now_ms)
+            cat "${part_list[@]}" >"$data/cat.out" || exit 1
+            times[cat]+="$(($(now_ms) - t0)) "
+        fi
+    done
+done
+echo "bench: merge ms: ${times[merge]}"
+echo "bench: cat ms: ${times[cat]}"
+rm -rf "$out" "$data/cat.out"
+
+engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
+split_ms=$(echo "${times[split]}" | tr ' ' '\n' | grep . | median)
+cp_ms=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
+floor=$(echo "${times[floor]}" | tr ' ' '\n' | grep . | median)
+merge_ms=$(echo "${times[merge]}" | tr ' ' '\n' | grep . | median)
+cat_ms=$(echo "${times[cat]}" | tr ' ' '\n' | grep . | median)
+
+echo
+echo "Split of $mib MiB into $parts parts, median of $rounds rounds (ms):"
+echo "  engine (SplitFile under Wine, Wine's start-up not counted)  $engine"
+echo "  coreutils split -b $split_size -a 3 -d                       $split_ms"
+echo "  cp                                                       $cp_ms"
+echo "  floor (native: one mapping per part, one memcpy each)    $floor"
+echo "  engine/split $(ratio "$engine" "$split_ms")   engine/cp $(ratio "$engine" "$cp_ms")   engine/floor $(ratio "$engine" "$floor")"
+echo "Merge, median of $rounds rounds (ms):"
+echo "  merge script under Wine's cmd.exe (timed inside Wine)    $merge_ms   rebuilt file equal to the source: $merged_ok"
+echo "  cat of the parts                                         $cat_ms"
+echo "  merge/cat $(ratio "$merge_ms" "$cat_ms")"
+echo "Where the time goes (one run each, ms):"
+echo "  engine: ${profile#profile_ms }"
+echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"
+[ "$VELK_ARCH" = win64 ] && echo "(64-bit build under 64-bit Wine: this kernel runs no 32-bit code)"
+[ "$merged_ok" = yes ]
