@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick x11-apps xauth
-          cmake make googletest fp-utils-3.2.2 coreutils util-linux g++ unzip zip)
+          cmake make googletest fp-utils-3.2.2 fonts-wine coreutils util-linux g++ unzip zip)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -23,6 +23,7 @@ struct Search {
     DWORD processId;
     std::string caption;
     bool messageBox;
+    HWND except;
     HWND found;
 };
 
@@ -30,7 +31,9 @@ BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
     Search* search = reinterpret_cast<Search*>(data);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+    if (owner != search->processId || !IsWindowVisible(window) || window == search->except) {
+        return TRUE;
+    }
     char cls[16] = "";
     GetClassNameA(window, cls, sizeof cls);
     if (lstrcmpA(cls, "#32770") != 0) return TRUE;
@@ -45,8 +48,8 @@ BOOL CALLBACK FindTopLevel(HWND window, LPARAM data) {
 }
 
 HWND WaitForTopLevel(DWORD processId, const std::string& caption, bool messageBox,
-                     DWORD timeoutMs) {
-    Search search{processId, caption, messageBox, nullptr};
+                     DWORD timeoutMs, HWND except = nullptr) {
+    Search search{processId, caption, messageBox, except, nullptr};
     PumpUntil(
         [&] {
             search.found = nullptr;
@@ -178,8 +181,24 @@ HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs) {
     return WaitForTopLevel(processId, "", true, timeoutMs);
 }
 
-HWND WaitForDialog(DWORD processId, const std::string& caption, DWORD timeoutMs) {
-    return WaitForTopLevel(processId, caption, false, timeoutMs);
+HWND WaitForDialog(DWORD processId, const std::string& caption, DWORD timeoutMs, HWND except) {
+    return WaitForTopLevel(processId, caption, false, timeoutMs, except);
+}
+
+HWND WaitForWindow(const std::string& caption, DWORD timeoutMs) {
+    HWND found = nullptr;
+    PumpUntil(
+        [&] {
+            found = FindWindowA(nullptr, caption.c_str());
+            return found != nullptr && IsWindowVisible(found);
+        },
+        timeoutMs);
+    return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+}
+
+bool Settled(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result) != 0;
 }
 
 bool WaitGone(HWND window, DWORD timeoutMs) {

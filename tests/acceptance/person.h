@@ -41,6 +41,7 @@ namespace Person {
 void Click(HWND control);
 void DoubleClick(HWND control);
 void ClickAt(int x, int y);
+inline void ClickAt(POINT at) { ClickAt(at.x, at.y); }
 void Type(const std::string& text);
 void Keys(const std::string& keys);  // xdotool key names: "Tab", "alt+space", "Return"
 // Clicks into an edit box and replaces its text by typing.
@@ -56,7 +57,13 @@ int ComboSelection(HWND combo);
 // The next visible top-level window of the process whose caption and kind match,
 // waited for; null when none came.
 HWND WaitForMessageBox(DWORD processId, DWORD timeoutMs = 20000);
-HWND WaitForDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = 20000);
+// (not message boxes; except: a dialog not to count, such as the main window).
+HWND WaitForDialog(DWORD processId, const std::string& caption, DWORD timeoutMs = 20000,
+                   HWND except = nullptr);
+// Any visible top-level window with exactly this caption, waited for.
+HWND WaitForWindow(const std::string& caption, DWORD timeoutMs = 20000);
+// Makes sure the program's thread has handled everything sent to it so far.
+bool Settled(HWND window);
 // Waits until the window is gone or hidden.
 bool WaitGone(HWND window, DWORD timeoutMs = 20000);
 // Reads the box, presses the button with a real click, and waits for the box to go.
