@@ -1,8 +1,396 @@
-// Placeholder until this file's owner writes it.
 #include "app/main_window.h"
-INT_PTR CALLBACK MainDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
-bool ValidateInputs(HWND) { return false; }
-void ShowFileSize(HWND) {}
-void LoadSourceFile(HWND) {}
-void ShowPartInfo(HWND) {}
-void ResetForm(HWND) {}
+
+#include <shlwapi.h>
+
+#include "about/about_dialog.h"
+#include "app/app_state.h"
+#include "app/custom_size.h"
+#include "app/pickers.h"
+#include "app/startup.h"
+#include "app/tray.h"
+#include "dest/validate_destination.h"
+#include "res/resource.h"
+#include "settings/preferences.h"
+#include "settings/settings_store.h"
+#include "split/format_size.h"
+#include "split/merge_script.h"
+#include "split/split_run.h"
+
+namespace {
+struct SizeChoice {
+    const char* text;
+    DWORD bytes;
+};
+
+// The presets of the size box, in list order; "Custom Size" follows them.
+constexpr SizeChoice kPresets[] = {
+    {"256 KB", 262144}, {"512 KB", 524288},
+    {"1 MB", 1048576},  {"1.44 MB (Floppy Disk)", kFloppySplitSize},
+    {"2 MB", 2097152},  {"3 MB", 3145728},
+};
+constexpr int kPresetCount = sizeof kPresets / sizeof kPresets[0];
+constexpr int kFloppyIndex = 3;
+constexpr int kCustomIndex = kPresetCount;
+constexpr char kCustomSizeText[] = "Custom Size";
+
+constexpr INT_PTR kCustomSizeAccepted = 0;
+
+// The size box's selection when the run began, put back if anything moves it meanwhile.
+LRESULT sizeIndexOfRun = kFloppyIndex;
+// True while ValidateDestination runs, so that its own boxes do not start another check.
+bool destinationCheckRunning = false;
+// Set once the window is being closed: the focus that leaves the boxes then is no leave.
+bool windowClosing = false;
+
+HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
+
+// True when the keyboard focus leaving a box of the form is a real leave: to another
+// control of the window or away to another application. Not when one of the window's
+// own message boxes or dialogs takes it as it opens (it disables the window, and the
+// focus then lies in another top-level window of this thread), and not while the
+// window is going away.
+bool FocusLeftTheForm(HWND window) {
+    if (windowClosing || !IsWindowEnabled(window)) return false;
+    HWND focus = GetFocus();
+    if (focus != nullptr && GetAncestor(focus, GA_ROOT) != window) return false;
+    HWND active = GetActiveWindow();
+    return active == nullptr || active == window;
+}
+
+bool SourceExists() {
+    return appState.sourcePath[0] != '\0' && PathFileExistsA(appState.sourcePath);
+}
+
+void SelectSize(HWND window, LRESULT index) {
+    SendMessageA(Control(window, IDC_SIZE_BOX), CB_SETCURSEL, index, 0);
+}
+
+// The form without a source: what a split's reset leaves in the source's fields.
+void ClearSource(HWND window) {
+    appState.sourcePath[0] = '\0';
+    SetDlgItemTextA(window, IDC_SOURCE_BOX, "");
+    appState.fileSize = 0;
+    SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, "File Size : 0KB");
+    appState.partCount = 0;
+    SetDlgItemTextA(window, IDC_PART_COUNT_TEXT, "Num of Split Parts : 0");
+}
+
+// Sizes and offsets are 32-bit throughout: a source of 4 GiB or more would be
+// measured and cut as its low 32 bits, so it is refused outright.
+void RefuseLargeSource(HWND window) {
+    ClearSource(window);
+    ShowMessage(window,
+                "The File is too large to Split\n"
+                "VELK splits Files smaller than 4 GB only",
+                MB_OK | MB_ICONERROR);
+}
+
+// The destination that follows the source: its leading part up to the last
+// separator, the drive alone for "C:name", nothing for a bare name.
+void DefaultDestinationFromSource() {
+    const char* path = appState.sourcePath;
+    std::size_t keep = 0;
+    for (std::size_t i = 0; path[i] != '\0'; ++i) {
+        if (path[i] == '\\' || path[i] == '/') keep = i + 1;
+    }
+    if (keep == 0 && path[0] != '\0' && path[1] == ':') keep = 2;
+    CopyText(appState.destDir, keep + 1, path);
+}
+
+void OnInitDialog(HWND window) {
+    windowClosing = false;
+    appState.windowState = WindowState::Normal;
+    SetClassLongPtrA(window, GCLP_HICON,
+                     reinterpret_cast<LONG_PTR>(LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_VELK))));
+
+    HWND sizeBox = Control(window, IDC_SIZE_BOX);
+    for (const SizeChoice& preset : kPresets) {
+        SendMessageA(sizeBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(preset.text));
+    }
+    SendMessageA(sizeBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kCustomSizeText));
+    SelectSize(window, kFloppyIndex);
+
+    HWND destBox = Control(window, IDC_DEST_BOX);
+    char entry[kPathSize] = "";
+    bool more = appState.settings->NextRecentDir(entry, RecentFirst);
+    while (more) {
+        if (entry[0] != '\0') {
+            SendMessageA(destBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+        }
+        more = appState.settings->NextRecentDir(entry, RecentNext);
+    }
+    if (appState.settings->GetUseMru()) {
+        SendMessageA(destBox, CB_SETCURSEL, 0, 0);
+        GetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir, kPathSize);
+    }
+
+    if (appState.sourcePath[0] != '\0') {
+        LoadSourceFile(window);
+    } else {
+        SetFocus(Control(window, IDC_SOURCE_BOX));
+    }
+}
+
+void OnSourceBoxLeft(HWND window) {
+    if (!FocusLeftTheForm(window)) return;
+    GetDlgItemTextA(window, IDC_SOURCE_BOX, appState.sourcePath, kPathSize);
+    if (!SourceExists()) return;
+    ShowFileSize(window);
+    if (appState.sourcePath[0] != '\0') ShowPartInfo(window);
+}
+
+// Runs the destination check when the user leaves the destination box; once at a
+// time, and not when one of the window's own boxes merely took the focus.
+void OnDestinationBoxLeft(HWND window) {
+    if (destinationCheckRunning || !FocusLeftTheForm(window)) return;
+    // Focus given to the combo box while its edit field has it passes through the
+    // combo box itself: that is no leave either.
+    HWND destBox = Control(window, IDC_DEST_BOX);
+    HWND focus = GetFocus();
+    if (focus == destBox || IsChild(destBox, focus)) return;
+    GetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir, kPathSize);
+    destinationCheckRunning = true;
+    ValidateDestination(window, appState.destDir);
+    destinationCheckRunning = false;
+}
+
+void SelectPresetOfSplitSize(HWND window) {
+    for (int i = 0; i < kPresetCount; ++i) {
+        if (kPresets[i].bytes == appState.splitSize) {
+            SelectSize(window, i);
+            return;
+        }
+    }
+}
+
+void OnSizeChosen(HWND window) {
+    LRESULT index = SendMessageA(Control(window, IDC_SIZE_BOX), CB_GETCURSEL, 0, 0);
+    if (index >= 0 && index < kPresetCount) {
+        appState.splitSize = kPresets[index].bytes;
+    } else if (index == kCustomIndex) {
+        INT_PTR result = DialogBoxParamA(appInstance, "CUSTOMSIZE", window, CustomSizeDlgProc, 0);
+        if (result != kCustomSizeAccepted) SelectPresetOfSplitSize(window);
+    } else {
+        return;
+    }
+    if (SourceExists()) ShowPartInfo(window);
+}
+
+void OnSourceBrowse(HWND window) {
+    if (PickSourceFile(window, appState.sourcePath)) LoadSourceFile(window);
+}
+
+void OnDestinationBrowse(HWND window) {
+    if (PickDestinationFolder(window, appState.destDir)) {
+        SetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir);
+    }
+}
+
+void ShowSummary(HWND window) {
+    PathAddBackslashA(appState.destDir);
+    // Name and directory may each be 259 characters: more than scratchText holds.
+    char summary[3 * kPathSize];
+    FormatText(summary, sizeof summary,
+               "File\t : %s Split Successfully\n#Parts\t : %lu part(s) \nTarget Dir\t : %s",
+               PathFindFileNameA(appState.sourcePath), appState.partCount, appState.destDir);
+    ShowMessage(window, summary, MB_OK);
+}
+
+// The run's own boxes have no owner, so the window is disabled for the run's whole
+// length: nothing may change AppState or start a second run before it ends.
+void OnSplit(HWND window) {
+    if (!ValidateInputs(window)) return;
+    appState.runActive = true;
+    sizeIndexOfRun = SendMessageA(Control(window, IDC_SIZE_BOX), CB_GETCURSEL, 0, 0);
+    EnableWindow(window, FALSE);
+    HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+
+    bool succeeded = SplitFile() && WriteMergeScript();
+
+    EnableWindow(window, TRUE);
+    // A closing ownerless box cannot hand the activation back to a disabled window.
+    if (GetActiveWindow() != window) SetForegroundWindow(window);
+    if (GetFocus() == nullptr) SetFocus(Control(window, IDC_SPLIT));
+    if (succeeded) {
+        ShowSummary(window);
+        appState.settings->AddRecentDir(appState.destDir);
+        ResetForm(window);
+    }
+    SetCursor(previousCursor);
+    appState.runActive = false;
+}
+
+void EndProgram(HWND window) {
+    // The modal loop ends with the quit message that WM_DESTROY posts, not EndDialog.
+    PostMessageA(window, WM_DESTROY, 0, 0);
+}
+
+// During a run every command is held off; a size picked meanwhile is taken back.
+void OnCommandDuringRun(HWND window, int id, int code) {
+    if (id == IDC_SIZE_BOX && code == CBN_SELCHANGE) SelectSize(window, sizeIndexOfRun);
+}
+
+void OnCommand(HWND window, int id, int code) {
+    if (appState.runActive) {
+        OnCommandDuringRun(window, id, code);
+        return;
+    }
+    switch (id) {
+        case IDC_ABOUT:
+            if (code == BN_CLICKED) {
+                DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
+            }
+            break;
+        case IDC_SPLIT:
+            if (code == BN_CLICKED) OnSplit(window);
+            break;
+        case IDC_HELPBUTTON:
+            if (code == BN_CLICKED) OpenHelpFile(window);
+            break;
+        case IDC_BROWSE_SOURCE:
+            if (code == BN_CLICKED) OnSourceBrowse(window);
+            break;
+        case IDC_BROWSE_DEST:
+            if (code == BN_CLICKED) OnDestinationBrowse(window);
+            break;
+        case IDC_SOURCE_BOX:
+            if (code == EN_KILLFOCUS) OnSourceBoxLeft(window);
+            break;
+        case IDC_SIZE_BOX:
+            if (code == CBN_SELCHANGE) OnSizeChosen(window);
+            break;
+        case IDC_CLOSE:
+            if (code == BN_CLICKED) EndProgram(window);
+            break;
+        case IDC_CUSTOMIZE:
+            if (code == BN_CLICKED) ShowPreferences(window);
+            break;
+        case IDC_DEST_BOX:
+            if (code == CBN_KILLFOCUS) OnDestinationBoxLeft(window);
+            break;
+        default:
+            // IDOK and IDCANCEL (Enter and Esc) among them.
+            break;
+    }
+}
+}  // namespace
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(window);
+            return FALSE;  // the focus is set by OnInitDialog
+        case WM_COMMAND:
+            OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            if (!appState.runActive) EndProgram(window);
+            return FALSE;
+        case WM_DESTROY:
+            windowClosing = true;
+            PostQuitMessage(0);
+            return FALSE;
+        case WM_COPYDATA:
+            return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_SYSCOMMAND:
+            return OnSysCommand(window, wParam);
+        default:
+            if (message == kTrayMessage) return OnTrayMessage(window, lParam);
+            return FALSE;
+    }
+}
+
+bool ValidateInputs(HWND window) {
+    HWND sourceBox = Control(window, IDC_SOURCE_BOX);
+    HWND destBox = Control(window, IDC_DEST_BOX);
+    if (appState.sourcePath[0] == '\0') {
+        ShowMessage(window, "Select a File to Split", MB_ICONINFORMATION);
+        SetFocus(sourceBox);
+        return false;
+    }
+    if (!PathFileExistsA(appState.sourcePath)) {
+        ShowMessage(window, "File does not Exist", MB_ICONINFORMATION);
+        SetFocus(sourceBox);
+        SendMessageA(sourceBox, EM_SETSEL, 0, -1);
+        return false;
+    }
+    if (appState.destDir[0] == '\0') {
+        ShowMessage(window, "Select a Destination Folder", MB_ICONINFORMATION);
+        SetFocus(destBox);
+        return false;
+    }
+    if (!PathIsDirectoryA(appState.destDir)) {
+        ShowMessage(window, "Directory not Valid / Insert Disk & Retry", MB_ICONINFORMATION);
+        SetFocus(destBox);
+        SendMessageA(destBox, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+        return false;
+    }
+    return true;
+}
+
+void ShowFileSize(HWND window) {
+    HANDLE file = CreateFileA(appState.sourcePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        ShowMessage(window, "Error Opening File", MB_OK);
+        return;
+    }
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    DWORD low = GetFileSize(file, &high);
+    bool queryFailed = low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR;
+    CloseHandle(file);
+    if (!queryFailed && high != 0) {
+        RefuseLargeSource(window);
+        return;
+    }
+    appState.fileSize = low;
+    if (low == INVALID_FILE_SIZE) {
+        ShowMessage(window, "Error Opening File", MB_OK);
+        return;
+    }
+    char sizeText[20];
+    FormatSize(appState.fileSize, sizeText);
+    char label[kPathSize];
+    FormatText(label, sizeof label, "File Size : %s", sizeText);
+    SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, label);
+}
+
+void ShowPartInfo(HWND window) {
+    ComputePartCount();
+    char text[32];
+    FormatText(text, sizeof text, "Num of Split Parts : %lu", appState.partCount);
+    SetDlgItemTextA(window, IDC_PART_COUNT_TEXT, text);
+    FormatSize(appState.splitSize, text);
+    char label[kPathSize];
+    FormatText(label, sizeof label, "Split Size : %s", text);
+    SetDlgItemTextA(window, IDC_SPLIT_SIZE_TEXT, label);
+}
+
+void LoadSourceFile(HWND window) {
+    SetDlgItemTextA(window, IDC_SOURCE_BOX, appState.sourcePath);
+    ShowFileSize(window);
+    if (appState.sourcePath[0] == '\0') {  // refused: the form stays without a source
+        SetFocus(Control(window, IDC_SOURCE_BOX));
+        return;
+    }
+    ShowPartInfo(window);
+    if (!appState.settings->GetUseMru()) {
+        DefaultDestinationFromSource();
+        SetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir);
+    }
+    SetFocus(Control(window, IDC_SPLIT));
+}
+
+void ResetForm(HWND window) {
+    appState.fileSize = 0;
+    SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, "File Size : 0KB");
+    appState.splitSize = kFloppySplitSize;
+    SelectSize(window, kFloppyIndex);
+    SetDlgItemTextA(window, IDC_SPLIT_SIZE_TEXT, "Split Size : 1.38MB");
+    appState.partCount = 0;
+    SetDlgItemTextA(window, IDC_PART_COUNT_TEXT, "Num of Split Parts : 0");
+    appState.sourcePath[0] = '\0';
+    SetDlgItemTextA(window, IDC_SOURCE_BOX, "");
+    SetFocus(Control(window, IDC_SOURCE_BOX));
+}

@@ -1,5 +1,67 @@
-// Placeholder until this file's owner writes it.
 #include "app/pickers.h"
-bool PickSourceFile(HWND, char* p) { p[0] = 0; return false; }
-bool PickDestinationFolder(HWND, char*) { return false; }
-int CALLBACK FolderPickerCallback(HWND, UINT, LPARAM, LPARAM) { return 0; }
+
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include "app/app_state.h"
+
+// The open-file record as the oldest platforms know it: 76 bytes in a 32-bit build,
+// without the three fields that later versions appended.
+static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76,
+              "the open-file record must be the 76-byte form");
+
+namespace {
+// One filter pair, then the empty pair that ends the list.
+constexpr char kSourceFilter[] = "All Files (*.*)\0*.*\0";
+constexpr DWORD kSourcePickerFlags = OFN_EXPLORER | OFN_CREATEPROMPT | OFN_HIDEREADONLY;
+}  // namespace
+
+bool PickSourceFile(HWND owner, char* path) {
+    char file[kPathSize] = "";
+    char fileTitle[kPathSize] = "";
+    OPENFILENAMEA record = {};
+    record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    record.hwndOwner = owner;
+    record.lpstrFilter = kSourceFilter;
+    record.lpstrFile = file;
+    record.nMaxFile = sizeof file;
+    record.lpstrFileTitle = fileTitle;
+    record.nMaxFileTitle = sizeof fileTitle;
+    record.lpstrInitialDir = "";
+    record.lpstrTitle = "Select a File to be split";
+    record.Flags = kSourcePickerFlags;
+    record.lpstrDefExt = "txt";
+    if (GetOpenFileNameA(&record)) {
+        CopyText(path, kPathSize, file);
+        return true;
+    }
+    CopyText(path, kPathSize, "");
+    return false;
+}
+
+bool PickDestinationFolder(HWND owner, char* path) {
+    BROWSEINFOA record = {};
+    record.hwndOwner = owner;
+    record.lpszTitle = "Choose Split File Destination Directory";
+    record.ulFlags = BIF_RETURNONLYFSDIRS;
+    record.lpfn = FolderPickerCallback;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&record);
+    if (chosen == nullptr) return false;
+    // The shell writes at most MAX_PATH characters, which is the caller's buffer.
+    bool converted = SHGetPathFromIDListA(chosen, path) != FALSE;
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
+        allocator->Free(chosen);
+        allocator->Release();
+    }
+    return converted;
+}
+
+int CALLBACK FolderPickerCallback(HWND browser, UINT message, LPARAM, LPARAM) {
+    // The browser opens on the current destination, whatever it names.
+    if (message == BFFM_INITIALIZED && appState.destDir[0] != '\0') {
+        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE,
+                     reinterpret_cast<LPARAM>(appState.destDir));
+    }
+    return 0;
+}
