@@ -143,10 +143,9 @@ TEST_F(FreeSpaceTest, RelativeDestinationIsCheckedOnItsOwnVolume) {
     EXPECT_EQ(InsertDiskText(2000000), boxes.Last().text);
 }
 
-TEST_F(FreeSpaceTest, NetworkStyleDestinationIsCheckedOnItsShare) {
-    // \\?\ and UNC shares depend on the machine; the share root of a path of the
-    // form \\server\share\dir is what is asked. Wine maps no shares, so a
-    // path on an unknown server yields 1000 without a message.
+// A network destination is checked on its share (\\server\share\); a share
+// that cannot be reached fails the query, which gives 1000 without a message.
+TEST_F(FreeSpaceTest, AnUnreachableNetworkShareGives1000Silently) {
     SetDest("\\\\nosuchserver\\share\\dir");
     MessageBoxAnswerer boxes;
     EXPECT_EQ(1000, CheckFreeSpace(1));
