@@ -131,7 +131,7 @@ for ((r = 0; r < rounds; r++)); do
 done
 echo "bench: merge ms: ${times[merge]}"
 echo "bench: cat ms: ${times[cat]}"
-rm -rf "$out" "$data/cat.out"
+rm -rf "$out" "$merge" "$data/cat.out"
 
 engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
 split_ms=$(echo "${times[split]}" | tr ' ' '\n' | grep . | median)
