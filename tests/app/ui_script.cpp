@@ -33,7 +33,7 @@ UiScript::~UiScript() {
     KillTimer(nullptr, timer_);
     activeScript = nullptr;
     if (timedOut_ || !steps_.empty()) {
-        ADD_FAILURE() << "UI script unfinished; waiting for step: " << Waiting();
+        ADD_FAILURE() << "UI script timed out; waiting for step: " << Waiting();
     }
 }
 
@@ -62,7 +62,8 @@ void UiScript::RunReadySteps() {
         deadline_ = GetTickCount() + timeoutMs_;
         step.act();
     }
-    if (!steps_.empty() && static_cast<LONG>(GetTickCount() - deadline_) > 0) {
+    // Also after the last step: the modal loop it should have ended is still running.
+    if (static_cast<LONG>(GetTickCount() - deadline_) > 0) {
         timedOut_ = true;
         if (rescue_) rescue_();
     }

@@ -20,7 +20,8 @@ public:
     // Adds a step: once ready() holds, act() runs (once).
     UiScript& When(const std::string& name, std::function<bool()> ready,
                    std::function<void()> act);
-    // What to do when a step waits too long (close what is open); the test fails.
+    // What to do when a step waits too long, or the modal loop outlives the last step
+    // by as long (close what is open); the test fails.
     UiScript& OnTimeout(std::function<void()> rescue);
 
     bool Finished() const { return steps_.empty(); }
