@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"
+#include "tests/startup/tray_window.h"
 #include "tests/startup/velk_process.h"
 #include "tests/support/test_files.h"
 
@@ -199,4 +200,16 @@ TEST_F(VelkInstances, TheTrayIconBringsTheRealWindowBack) {
     EXPECT_EQ("visible, icon", WindowLook(first->window)) << "after the double-click";
     SendMessageA(first->window, kTrayMessage, IDI_VELK, WM_LBUTTONUP);
     EXPECT_EQ("visible, no icon", WindowLook(first->window));
+}
+
+// Needs the main window's procedure to hand unlisted messages to OnTaskbarCreated;
+// enable once it does.
+TEST_F(VelkInstances, DISABLED_ARestartedTaskbarGetsTheRealWindowsIconBack) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_EQ("hidden, icon", WindowLook(first->window));
+    ForgetTrayIcon(first->window);  // the shell restarted and lost it
+    SendMessageA(first->window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ("hidden, icon", WindowLook(first->window));
 }
