@@ -33,6 +33,16 @@ bool CopyText(char* dst, std::size_t capacity, const char* src) {
     return fits;
 }
 
+bool AddBackslash(char* path, std::size_t capacity) {
+    std::size_t length = strnlen(path, capacity);
+    if (length >= capacity) return false;
+    if (length > 0 && path[length - 1] == '\\') return true;
+    if (length + 1 >= capacity) return false;
+    path[length] = '\\';
+    path[length + 1] = '\0';
+    return true;
+}
+
 bool FormatText(char* dst, std::size_t capacity, const char* format, ...) {
     if (capacity == 0) return false;
     va_list args;

@@ -65,6 +65,15 @@ bool CopyText(char (&dst)[N], const char* src) {
     return CopyText(dst, N, src);
 }
 
+// Appends a backslash to the path in a buffer of the given capacity unless it ends
+// in one already, never beyond the buffer (the shell's own helper does not look at
+// the buffer's size). False when there was no room.
+bool AddBackslash(char* path, std::size_t capacity);
+template <std::size_t N>
+bool AddBackslash(char (&path)[N]) {
+    return AddBackslash(path, N);
+}
+
 // printf-style formatting into a fixed buffer, never beyond it. Returns false when
 // the text was cut to fit.
 bool FormatText(char* dst, std::size_t capacity, const char* format, ...)

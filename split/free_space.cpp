@@ -16,7 +16,7 @@ bool FindRoot(char* root, std::size_t capacity) {
         root[0] = dir[0];
         root[1] = ':';
         root[2] = '\0';
-        return PathAddBackslashA(root) != nullptr;
+        return AddBackslash(root, capacity);
     }
     char full[kPathSize];
     DWORD length = GetFullPathNameA(dir[0] ? dir : ".", sizeof full, full, nullptr);
@@ -24,7 +24,7 @@ bool FindRoot(char* root, std::size_t capacity) {
     if (GetVolumePathNameA(full, root, static_cast<DWORD>(capacity))) return true;
     // The volume could not be asked for: fall back to the path's own root.
     if (!CopyText(root, capacity, full) || !PathStripToRootA(root)) return false;
-    return PathAddBackslashA(root) != nullptr;
+    return AddBackslash(root, capacity);
 }
 
 // 0 when the volume has bytesNeeded free, kShort when not, -1 when the query failed.

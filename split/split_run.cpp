@@ -75,7 +75,7 @@ bool RunParts(const char* name) {
 
 bool SplitFile() {
     const char* name = PathFindFileNameA(appState.sourcePath);
-    PathAddBackslashA(appState.destDir);
+    AddBackslash(appState.destDir);
     if (RunParts(name)) return true;
     MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
     return false;

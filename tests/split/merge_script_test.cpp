@@ -206,3 +206,15 @@ TEST_F(MergeInInterpreterTest, JoinsANameWithPercentSigns) {
 TEST_F(MergeInInterpreterTest, JoinsANameBeyondAscii) {
     SplitAndMerge("r\xE9sum\xE9.zip", 30000, 10000, 3);
 }
+
+// Outside quotes an & starts another command: the closing echo line must show
+// such a name, not run what follows the &.
+TEST_F(MergeInInterpreterTest, AnAmpersandInTheNameRunsNoCommandFromTheEchoLine) {
+    SplitAndMerge("x&mkdir pwned&y.zip", 30000, 10000, 3);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dest_ / "pwned").c_str()))
+        << "the script ran the text after the &";
+    std::string script = ReadText(dest_ / "x&mkdir pwned&y.zip.bat");
+    EXPECT_NE(std::string::npos,
+              script.find("\r\necho x^&mkdir pwned^&y.zip Successfully Merged !!!\r\n"));
+    EXPECT_EQ(static_cast<long long>(script.size()), FileSize(dest_ / "x&mkdir pwned&y.zip.bat"));
+}
