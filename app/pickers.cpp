@@ -3,11 +3,16 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <cstddef>
+
 #include "app/app_state.h"
 
-// The open-file record as the oldest platforms know it: 76 bytes in a 32-bit build,
-// without the three fields that later versions appended.
-static_assert(sizeof(void*) != 4 || OPENFILENAME_SIZE_VERSION_400A == 76,
+// The open-file record as the oldest platforms know it, up to lpTemplateName: 76 bytes
+// in a 32-bit build (OPENFILENAME_SIZE_VERSION_400A), without the three fields that
+// later versions appended.
+constexpr DWORD kOpenFileRecordSize =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+static_assert(sizeof(void*) != 4 || kOpenFileRecordSize == 76,
               "the open-file record must be the 76-byte form");
 
 namespace {
@@ -20,7 +25,7 @@ bool PickSourceFile(HWND owner, char* path) {
     char file[kPathSize] = "";
     char fileTitle[kPathSize] = "";
     OPENFILENAMEA record = {};
-    record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    record.lStructSize = kOpenFileRecordSize;
     record.hwndOwner = owner;
     record.lpstrFilter = kSourceFilter;
     record.lpstrFile = file;

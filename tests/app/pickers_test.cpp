@@ -19,26 +19,23 @@ constexpr int kFilterCombo = 0x470;    // cmb1, the file types
 
 HWND SourcePicker() { return FindThreadWindow("#32770", "Select a File to be split"); }
 
+BOOL CALLBACK ShowsFolderPickerTitle(HWND window, LPARAM found) {
+    if (!IsWindowVisible(window)) return TRUE;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (WindowText(child) == "Choose Split File Destination Directory") {
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
 // The folder browser: the dialog of this thread that shows the picker's title text.
 HWND FolderPicker() {
-    struct Search {
-        HWND found = nullptr;
-    } search;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            if (!IsWindowVisible(window)) return TRUE;
-            for (HWND child = GetWindow(window, GW_CHILD); child;
-                 child = GetWindow(child, GW_HWNDNEXT)) {
-                if (WindowText(child) == "Choose Split File Destination Directory") {
-                    reinterpret_cast<Search*>(data)->found = window;
-                    return FALSE;
-                }
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), ShowsFolderPickerTitle,
+                      reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 void Press(HWND dialog, int id) {

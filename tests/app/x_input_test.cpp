@@ -42,19 +42,18 @@ std::string ClickOn(HWND control) {
 
 HWND MainWindow() { return FindThreadWindow("#32770", kWindowTitle); }
 
+BOOL CALLBACK IsOwnedMessageBox(HWND window, LPARAM found) {
+    if (IsWindowVisible(window) && IsMessageBox(window) && GetWindow(window, GW_OWNER)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The summary: a message box owned by the main window.
 HWND SummaryBox() {
     HWND box = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            if (IsWindowVisible(window) && IsMessageBox(window) && GetWindow(window, GW_OWNER)) {
-                *reinterpret_cast<HWND*>(found) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    EnumThreadWindows(GetCurrentThreadId(), IsOwnedMessageBox, reinterpret_cast<LPARAM>(&box));
     return box;
 }
 
