@@ -12,25 +12,8 @@
 #include "tests/support/velk_registry.h"
 
 namespace {
-class BadInput : public CleanVelkKey {
+class BadInput : public RunningVelk {
 protected:
-    void SetUp() override {
-        CleanVelkKey::SetUp();
-        velk_ = std::make_unique<VelkProcess>();
-        ASSERT_TRUE(velk_->started());
-    }
-    void TearDown() override {
-        velk_.reset();
-        CleanVelkKey::TearDown();
-    }
-    HWND control(int id) { return velk_->control(id); }
-    // The next message box of the program: read, then answered with a click.
-    SeenBox Box(int button = IDOK) {
-        HWND box = WaitForMessageBox(velk_->id());
-        if (!box) return SeenBox{"(no message box)", "", 0, 0, nullptr, 0};
-        return AnswerBox(box, button);
-    }
-    std::unique_ptr<VelkProcess> velk_;
     ScratchDir dir_;
 };
 }  // namespace

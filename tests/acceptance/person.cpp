@@ -212,3 +212,20 @@ SeenBox AnswerBox(HWND box, int button) {
     WaitGone(box);
     return seen;
 }
+
+void RunningVelk::SetUp() {
+    CleanVelkKey::SetUp();
+    velk_ = std::make_unique<VelkProcess>();
+    ASSERT_TRUE(velk_->started());
+}
+
+void RunningVelk::TearDown() {
+    velk_.reset();
+    CleanVelkKey::TearDown();
+}
+
+SeenBox RunningVelk::Box(int button) {
+    HWND box = WaitForMessageBox(velk_->id());
+    if (!box) return SeenBox{"(no message box)", "", 0, 0, nullptr, 0};
+    return AnswerBox(box, button);
+}

@@ -5,9 +5,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/message_boxes.h"
+#include "tests/support/velk_registry.h"
 
 // One running velk.exe, started from the folder that holds it (Help looks there).
 class VelkProcess {
@@ -68,3 +71,15 @@ bool Settled(HWND window);
 bool WaitGone(HWND window, DWORD timeoutMs = 20000);
 // Reads the box, presses the button with a real click, and waits for the box to go.
 SeenBox AnswerBox(HWND box, int button);
+
+// A test that starts with a clean registry key and the program running.
+class RunningVelk : public CleanVelkKey {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    HWND window() { return velk_->window(); }
+    HWND control(int id) { return velk_->control(id); }
+    // The program's next message box: read, then answered with a click.
+    SeenBox Box(int button = IDOK);
+    std::unique_ptr<VelkProcess> velk_;
+};

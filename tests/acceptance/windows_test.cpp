@@ -16,19 +16,8 @@
 #include "tests/support/velk_registry.h"
 
 namespace {
-class Windows : public CleanVelkKey {
+class Windows : public RunningVelk {
 protected:
-    void SetUp() override {
-        CleanVelkKey::SetUp();
-        velk_ = std::make_unique<VelkProcess>();
-        ASSERT_TRUE(velk_->started());
-    }
-    void TearDown() override {
-        velk_.reset();
-        CleanVelkKey::TearDown();
-    }
-    HWND window() { return velk_->window(); }
-    HWND control(int id) { return velk_->control(id); }
     // Alt+Space opens the system menu; its "Minimize" is taken with n.
     void MinimiseByKeyboard() {
         Person::Click(control(IDC_FILE_SIZE_TEXT));
@@ -36,7 +25,6 @@ protected:
         Person::Keys("n");
         Settled(window());
     }
-    std::unique_ptr<VelkProcess> velk_;
 };
 
 // The page of the preferences sheet that holds a control.
