@@ -296,6 +296,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnSysCommand(window, wParam);
         default:
             if (message == kTrayMessage) return OnTrayMessage(window, lParam);
+            OnTaskbarCreated(window, message);  // a restarted shell: the tray icon again
             return FALSE;
     }
 }

@@ -2,6 +2,8 @@
 // its summary and reset, the input checks, the size box and the recent-list preference.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "app/app_state.h"
@@ -422,4 +424,46 @@ TEST_F(MainWindowTest, ASourceThatCannotBeOpenedKeepsTheOldSizeAndStillCountsPar
     EXPECT_EQ("File Size : 2.86 MB", Text(IDC_FILE_SIZE_TEXT));
     EXPECT_EQ("Num of Split Parts : 12", Text(IDC_PART_COUNT_TEXT));
     EXPECT_EQ(IDC_SPLIT, FocusId());
+}
+
+TEST_F(MainWindowTest, AboutAndCustomizeOpenTheirWindowsOwnedByTheMainWindow) {
+    Open();
+    HWND sheetOwner = nullptr;
+    std::string aboutCaption;
+    {
+        UiScript script;
+        script.When("About box shown", [&] { return FindOwnedWindow(window_) != nullptr; }, [&] {
+            HWND about = FindOwnedWindow(window_);
+            aboutCaption = WindowText(about);
+            PostMessageA(about, WM_COMMAND, IDOK, 0);
+        });
+        script.OnTimeout([&] { PostMessageA(FindOwnedWindow(window_), WM_CLOSE, 0, 0); });
+        Click(IDC_ABOUT);
+    }
+    EXPECT_EQ(kWindowTitle, aboutCaption);
+    {
+        UiScript script;
+        script.When("preferences sheet shown",
+                    [] { return FindThreadWindow("#32770", "VELK Preferences") != nullptr; }, [&] {
+                        HWND sheet = FindThreadWindow("#32770", "VELK Preferences");
+                        sheetOwner = GetWindow(sheet, GW_OWNER);
+                        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                    });
+        script.OnTimeout([] { DestroyWindow(FindThreadWindow("#32770", "VELK Preferences")); });
+        Click(IDC_CUSTOMIZE);
+    }
+    EXPECT_EQ(window_, sheetOwner);
+}
+
+TEST_F(MainWindowTest, HelpWithoutAHelpFileShowsNoMessageOfItsOwn) {
+    ScratchDir empty;
+    char previous[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof previous, previous);
+    SetCurrentDirectoryA(empty.path().c_str());
+    Open();
+    MessageBoxAnswerer boxes;
+    Click(IDC_HELPBUTTON);
+    SetCurrentDirectoryA(previous);
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    EXPECT_TRUE(IsWindowEnabled(window_));
 }

@@ -9,6 +9,7 @@ struct Search {
     const char* className;
     const char* caption;
     HWND found;
+    HWND owner;
 };
 
 BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
@@ -18,6 +19,12 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
     GetClassNameA(window, cls, sizeof cls);
     if (lstrcmpA(cls, search->className) != 0) return TRUE;
     if (search->caption != nullptr && WindowText(window) != search->caption) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+BOOL CALLBACK MatchOwner(HWND window, LPARAM data) {
+    Search* search = reinterpret_cast<Search*>(data);
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) != search->owner) return TRUE;
     search->found = window;
     return FALSE;
 }
@@ -71,7 +78,7 @@ void UiScript::RunReadySteps() {
 }
 
 HWND FindThreadWindow(const char* className, const char* caption) {
-    Search search{className, caption, nullptr};
+    Search search{className, caption, nullptr, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -86,4 +93,10 @@ std::string ItemText(HWND dialog, int id) {
     char text[1024] = "";
     GetDlgItemTextA(dialog, id, text, sizeof text);
     return text;
+}
+
+HWND FindOwnedWindow(HWND owner) {
+    Search search{nullptr, nullptr, nullptr, owner};
+    EnumThreadWindows(GetCurrentThreadId(), MatchOwner, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }

@@ -49,6 +49,8 @@ private:
 // A visible top-level window of this thread with the given class and caption
 // (a null caption matches any), or null.
 HWND FindThreadWindow(const char* className, const char* caption);
+// A visible top-level window of this thread owned by `owner`, or null.
+HWND FindOwnedWindow(HWND owner);
 // The text of a window or of a dialog's control.
 std::string WindowText(HWND window);
 std::string ItemText(HWND dialog, int id);
