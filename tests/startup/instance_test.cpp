@@ -202,9 +202,7 @@ TEST_F(VelkInstances, TheTrayIconBringsTheRealWindowBack) {
     EXPECT_EQ("visible, no icon", WindowLook(first->window));
 }
 
-// Needs the main window's procedure to hand unlisted messages to OnTaskbarCreated;
-// enable once it does.
-TEST_F(VelkInstances, DISABLED_ARestartedTaskbarGetsTheRealWindowsIconBack) {
+TEST_F(VelkInstances, ARestartedTaskbarGetsTheRealWindowsIconBack) {
     VelkProcess* first = StartFirst("");
     ASSERT_NE(nullptr, first);
     SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
