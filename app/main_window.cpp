@@ -187,7 +187,7 @@ void OnDestinationBrowse(HWND window) {
 }
 
 void ShowSummary(HWND window) {
-    PathAddBackslashA(appState.destDir);
+    AddBackslash(appState.destDir);
     // Name and directory may each be 259 characters: more than scratchText holds.
     char summary[3 * kPathSize];
     FormatText(summary, sizeof summary,
