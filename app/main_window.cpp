@@ -44,6 +44,14 @@ bool windowClosing = false;
 
 HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
 
+// The top-level window that holds a control (GetAncestor is missing on Windows 95).
+HWND TopLevelOf(HWND control) {
+    while (control != nullptr && (GetWindowLongA(control, GWL_STYLE) & WS_CHILD)) {
+        control = GetParent(control);
+    }
+    return control;
+}
+
 // True when the keyboard focus leaving a box of the form is a real leave: to another
 // control of the window or away to another application. Not when one of the window's
 // own message boxes or dialogs takes it as it opens (it disables the window, and the
@@ -52,7 +60,7 @@ HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
 bool FocusLeftTheForm(HWND window) {
     if (windowClosing || !IsWindowEnabled(window)) return false;
     HWND focus = GetFocus();
-    if (focus != nullptr && GetAncestor(focus, GA_ROOT) != window) return false;
+    if (focus != nullptr && TopLevelOf(focus) != window) return false;
     HWND active = GetActiveWindow();
     return active == nullptr || active == window;
 }

@@ -6,7 +6,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build/release"
 
 "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELK_THREADS=win32 \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target velk
 

@@ -3,7 +3,7 @@
 # Idempotent: does nothing when all of them are already there.
 set -euo pipefail
 
-packages=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick x11-apps xauth
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick x11-apps xauth
           cmake make googletest fp-utils-3.2.2 fonts-wine coreutils util-linux g++ unzip zip)
 
 missing=()

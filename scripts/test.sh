@@ -19,7 +19,7 @@ for t in ${VELK_TARGETS:-}; do targets+=(--target "$t"); done
 
 if [ ${#targets[@]} -eq 0 ]; then
     # The shipped program is always the 32-bit one: it must build cleanly too.
-    cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S "$root" -B "$root/build/release" -DCMAKE_BUILD_TYPE=Release -DVELK_THREADS=win32 \
           -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw32.cmake" >/dev/null || exit 1
     cmake --build "$root/build/release" -j"$(nproc)" --target velk || exit 1
 fi

@@ -21,7 +21,12 @@ bool FindRoot(char* root, std::size_t capacity) {
     char full[kPathSize];
     DWORD length = GetFullPathNameA(dir[0] ? dir : ".", sizeof full, full, nullptr);
     if (length == 0 || length >= sizeof full) return false;
-    if (GetVolumePathNameA(full, root, static_cast<DWORD>(capacity))) return true;
+    // Windows before 2000 has no volume paths: asked for by name, so the program
+    // still loads there, where the path's own root serves.
+    using VolumePathName = BOOL(WINAPI*)(LPCSTR, LPSTR, DWORD);
+    auto volumePathName = reinterpret_cast<VolumePathName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetVolumePathNameA")));
+    if (volumePathName && volumePathName(full, root, static_cast<DWORD>(capacity))) return true;
     // The volume could not be asked for: fall back to the path's own root.
     if (!CopyText(root, capacity, full) || !PathStripToRootA(root)) return false;
     return AddBackslash(root, capacity);
