@@ -64,6 +64,13 @@ velk_env_up() {
         wineserver -w
     fi
 
+    # Wine's own fonts (MS Sans Serif of the dialogs, Marlett of the caption
+    # buttons, Tahoma of the About link) are not found where this Wine looks for
+    # them; in the prefix's Fonts folder they are.
+    if [ -d /usr/share/wine/fonts ] && [ -d "$WINEPREFIX/drive_c/windows/Fonts" ]; then
+        cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
+
     if [ "$drives" = "--drives" ]; then
         velk_mount_drives "$build"
     fi

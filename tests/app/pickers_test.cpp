@@ -2,6 +2,8 @@
 // window's Browse buttons.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "app/app_state.h"
@@ -36,6 +38,42 @@ HWND FolderPicker() {
     EnumThreadWindows(GetCurrentThreadId(), ShowsFolderPickerTitle,
                       reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// A folder right under C:\ for the folder browser: it opens on a deep folder
+// (the temporary one) only now and then, its tree being filled as it goes.
+class ShallowDir {
+public:
+    ShallowDir() {
+        static int count = 0;
+        path_ = "C:\\velk-picker-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++count);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~ShallowDir() { RemoveTree(path_); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The folder browser once it has selected the folder of that path: its tree fills
+// and moves to the preselection a moment after it is shown.
+HWND FolderPickerOn(const std::string& path) {
+    HWND picker = FolderPicker();
+    if (picker == nullptr) return nullptr;
+    HWND tree = FindWindowExA(picker, nullptr, WC_TREEVIEWA, nullptr);
+    HTREEITEM item = tree ? TreeView_GetSelection(tree) : nullptr;
+    if (item == nullptr) return nullptr;
+    char text[MAX_PATH] = "";
+    TVITEMA data = {};
+    data.mask = TVIF_TEXT;
+    data.hItem = item;
+    data.pszText = text;
+    data.cchTextMax = sizeof text;
+    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&data));
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    return lstrcmpiA(text, name.c_str()) == 0 ? picker : nullptr;
 }
 
 void Press(HWND dialog, int id) {
@@ -98,10 +136,11 @@ TEST_F(Pickers, CancellingTheSourcePickerEmptiesTheBuffer) {
 }
 
 TEST_F(Pickers, TheFolderPickerOpensOnTheDestinationAndReturnsTheChoice) {
-    ScratchDir dir;
+    ShallowDir dir;
     CopyText(appState.destDir, dir.path().c_str());
     UiScript script;
-    script.When("folder browser shown", [] { return FolderPicker() != nullptr; },
+    script.When("folder browser on the destination",
+                [&] { return FolderPickerOn(dir.path()) != nullptr; },
                 [] { Press(FolderPicker(), IDOK); });
     script.OnTimeout([] { Press(FolderPicker(), IDCANCEL); });
     char path[MAX_PATH] = "";
@@ -139,11 +178,12 @@ TEST_F(MainWindowTest, BrowsingForASourceLoadsItDefaultsTheDestinationAndFocuses
     EXPECT_EQ(IDC_SPLIT, FocusId());
 
     // The destination Browse shows the folder chosen, with no further check.
-    ScratchDir other;
+    ShallowDir other;
     CopyText(appState.destDir, other.path().c_str());
     {
         UiScript script;
-        script.When("folder browser shown", [] { return FolderPicker() != nullptr; },
+        script.When("folder browser on the destination",
+                    [&] { return FolderPickerOn(other.path()) != nullptr; },
                     [] { Press(FolderPicker(), IDOK); });
         script.OnTimeout([] { Press(FolderPicker(), IDCANCEL); });
         Click(IDC_BROWSE_DEST);

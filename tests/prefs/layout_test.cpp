@@ -1,6 +1,6 @@
 // The sheet as the user sees it: caption, icon and buttons, the page templates
 // control by control, and the shown pages with no text cut off. When
-// VELK_SHOT_DIR names a folder, the two pages are photographed into it.
+// VELK_SCREENSHOT_DIR names a folder, the two pages are photographed into it.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -213,9 +213,9 @@ bool FontInstalled(const char* face) {
     return found;
 }
 
-// Photographs the sheet from the virtual display into VELK_SHOT_DIR.
+// Photographs the sheet from the virtual display into VELK_SCREENSHOT_DIR.
 void Photograph(HWND sheet, const char* name) {
-    const char* folder = std::getenv("VELK_SHOT_DIR");
+    const char* folder = std::getenv("VELK_SCREENSHOT_DIR");
     if (folder == nullptr || *folder == '\0') return;
     RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     RECT r;
