@@ -24,6 +24,16 @@ void ExpectCancelBox(const SeenBox& box) {
     EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), box.style());
     EXPECT_EQ(nullptr, box.owner);
 }
+
+// Runs a split that must fail: it returns false after showing the cancel message,
+// and that message only.
+void ExpectCancelledRun() {
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    ExpectCancelBox(boxes.Last());
+}
 }  // namespace
 
 TEST_F(SplitTest, PartCountRoundsUpAndNeverFallsBelowOne) {
@@ -80,21 +90,13 @@ TEST_F(SplitTest, ASourceNoLargerThanOnePartBecomesPart001) {
 TEST_F(SplitTest, AnEmptySourceIsCancelledAndWritesNothing) {
     ChooseSource("empty.dat", 0, 1457664);
     EXPECT_EQ(1u, appState.partCount);
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    ExpectCancelBox(boxes.Last());
+    ExpectCancelledRun();
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }
 
 TEST_F(SplitTest, AMissingSourceIsCancelledAndWritesNothing) {
     SetRun(sources_ / "gone.zip", 3000000, 1457664, dest_.path());
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectCancelBox(boxes.Last());
+    ExpectCancelledRun();
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }
 
@@ -125,11 +127,7 @@ TEST_F(SplitTest, AnExistingFileOfAPartsNameIsReplaced) {
 class UncreatablePartTest : public SplitTest {
 protected:
     void ExpectRunStopsAtPartTwo() {
-        MessageBoxAnswerer boxes;
-        boxes.Then(IDOK);
-        EXPECT_FALSE(SplitFile());
-        ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-        ExpectCancelBox(boxes.Last());
+        ExpectCancelledRun();
         EXPECT_EQ(1000, FileSize(dest_ / "four.bin.001"));
         EXPECT_FALSE(FileExists(dest_ / "four.bin.003")) << "no part after a failed one";
         EXPECT_FALSE(FileExists(dest_ / "four.bin.004"));
@@ -167,11 +165,7 @@ TEST_F(SplitTest, APartPathLongerThan259CharactersIsNeverCreated) {
     EXPECT_TRUE(JoinParts(fits, name, 3) == source);
 
     SetRun(sources_ / name, 3000, 1000, over);
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    ExpectCancelBox(boxes.Last());
+    ExpectCancelledRun();
     EXPECT_TRUE(ListFiles(over).empty());
 }
 
@@ -182,11 +176,7 @@ TEST_F(SplitTest, ASourceOfFourGiBOrMoreIsRefused) {
     if (!MakeSizedFile(sources_ / "huge.iso", size))
         GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
     SetRun(sources_ / "huge.iso", 84672, 1457664, dest_.path());
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
-    ASSERT_EQ(1u, boxes.Count());
-    ExpectCancelBox(boxes.Last());
+    ExpectCancelledRun();
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }
 
