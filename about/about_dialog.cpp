@@ -6,7 +6,7 @@
 #include "about/html_help.h"
 #include "about/hyperlink.h"
 #include "about/tooltip_relay.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 HyperLink* aboutLink = nullptr;
 ToolTipRelay* aboutTips = nullptr;

@@ -1,6 +1,6 @@
 #include "about/html_help.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 

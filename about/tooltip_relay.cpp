@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 #include <cstddef>
 

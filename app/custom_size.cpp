@@ -1,6 +1,6 @@
 #include "app/custom_size.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "split/format_size.h"
 

@@ -2,11 +2,13 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
+
 #include "about/about_dialog.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/custom_size.h"
 #include "app/pickers.h"
-#include "app/startup.h"
+#include "app/command_line.h"
 #include "app/tray.h"
 #include "dest/validate_destination.h"
 #include "res/resource.h"
@@ -43,6 +45,31 @@ bool destinationCheckRunning = false;
 bool windowClosing = false;
 
 HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
+
+// Brings the window back from wherever it is, as a later start asks.
+void BringWindowBack(HWND window) {
+    WindowState state = appState.windowState;
+    // Minimised by other means than the system command (the shell's "show the
+    // desktop"), the window would stay an icon if merely shown.
+    if (state == WindowState::Normal && IsIconic(window)) state = WindowState::Minimized;
+    switch (state) {
+    case WindowState::Minimized:
+        // The system-command branch records the restore; the platform does it.
+        SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+        break;
+    case WindowState::InTray:
+        AnimateTray(window, false);
+        SetTrayIcon(window, false);
+        appState.windowState = WindowState::Normal;
+        break;
+    case WindowState::Normal:
+    default:
+        ShowWindow(window, SW_SHOW);
+        SetActiveWindow(window);
+        SetForegroundWindow(window);
+        break;
+    }
+}
 
 // The top-level window that holds a control (GetAncestor is missing on Windows 95).
 HWND TopLevelOf(HWND control) {
@@ -282,6 +309,26 @@ void OnCommand(HWND window, int id, int code) {
     }
 }
 }  // namespace
+
+// The receiving side of the single-instance hand-off: a later start's argument.
+INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
+    if (data == nullptr || data->dwData != kHandOffTag) return FALSE;
+    // Only a text that ends within the bytes received is a hand-off; anything else
+    // is refused before a byte of it is read beyond what was sent.
+    if (data->lpData == nullptr || data->cbData == 0) return FALSE;
+    const char* text = static_cast<const char*>(data->lpData);
+    if (std::memchr(text, '\0', data->cbData) == nullptr) return FALSE;
+
+    BringWindowBack(window);
+
+    // A split under way keeps its source: the run reads it until it ends.
+    if (appState.runActive) return FALSE;
+    char path[kPathSize];
+    if (!PathFromArgument(text, path)) return FALSE;
+    CopyText(appState.sourcePath, path);
+    LoadSourceFile(window);
+    return FALSE;
+}
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 // The open-file record as the oldest platforms know it, up to lpTemplateName: 76 bytes
 // in a 32-bit build (OPENFILENAME_SIZE_VERSION_400A), without the three fields that

@@ -3,7 +3,7 @@
 
 #include <shellapi.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 

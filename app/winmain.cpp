@@ -1,7 +1,8 @@
 // The program's entry: one working instance; later starts hand their argument over.
 #include <windows.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 

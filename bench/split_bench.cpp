@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/merge_script.h"

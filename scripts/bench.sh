@@ -23,6 +23,7 @@ case "$mib" in '' | *[!0-9]*) echo "bench: size must be a number of MiB" >&2; ex
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 velk_detect_arch
+trap velk_env_down EXIT
 build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
 cmake --build "$build" -j"$(nproc)" --target velk_bench >/dev/null || exit 1
@@ -30,7 +31,6 @@ data="$build/bench"
 mkdir -p "$data"
 g++ -O2 -Wall -Wextra -o "$data/velk_floor" "$root/bench/floor.cpp" || exit 1
 
-trap velk_env_down EXIT
 velk_env_up "$build" >/dev/null || exit 1
 
 winpath() { local p="${1//\//\\}"; echo "Z:$p"; }
@@ -49,8 +49,7 @@ out="$data/out"
 bench_exe="$build/bin/velk_bench.exe"
 
 echo "bench: source $mib MiB ($bytes bytes), parts of $split_size bytes ($parts parts), $rounds rounds"
-[ "$VELK_ARCH" = win64 ] &&
-    echo "bench: this kernel runs no 32-bit code: the 64-bit build runs under 64-bit Wine here"
+velk_arch_note bench
 echo "bench: the engine and the merge script are timed inside Wine; Wine's start-up is not counted"
 
 # Wine's first start in a session loads its libraries; not the engine's cost either.
@@ -154,5 +153,5 @@ echo "  merge/cat $(ratio "$merge_ms" "$cat_ms")"
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
 echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"
-[ "$VELK_ARCH" = win64 ] && echo "(64-bit build under 64-bit Wine: this kernel runs no 32-bit code)"
+velk_arch_note bench
 [ "$merged_ok" = yes ]

@@ -12,6 +12,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 velk_detect_arch
+trap velk_env_down EXIT
+velk_arch_note start
 build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
 cmake --build "$build" -j"$(nproc)" --target velk || exit 1
@@ -19,7 +21,6 @@ cmake --build "$build" -j"$(nproc)" --target velk || exit 1
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     export VELK_USE_DISPLAY=1
 fi
-trap velk_env_down EXIT
 velk_env_up "$build" || exit 1
 cd "$build/bin" || exit 1
 
@@ -39,5 +40,16 @@ shot="$build/velk-window.png"
 import -display "$DISPLAY" -window "$window" "$shot"
 echo "start: no X display here, so the program ran on a virtual one."
 echo "start: screenshot of its window: $shot"
-xdotool windowclose "$window" 2>/dev/null || true
-wait "$program" 2>/dev/null || true
+# Closed as a user closes it: taskkill without /f posts WM_CLOSE to its window
+# (destroying the X window alone would leave the program running).
+wine taskkill /im velk.exe >/dev/null 2>&1
+for _ in $(seq 1 300); do
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$program" 2>/dev/null; then
+    echo "start: the program did not close when asked to"
+    exit 1
+fi
+wait "$program" 2>/dev/null
+exit 0

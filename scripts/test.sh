@@ -9,9 +9,9 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 # shellcheck source=scripts/wine-env.sh
 . "$root/scripts/wine-env.sh"
 velk_detect_arch
+trap velk_env_down EXIT
 build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
-[ "$VELK_ARCH" = win64 ] &&
-    echo "test: this kernel runs no 32-bit code; testing the 64-bit build under 64-bit Wine"
+velk_arch_note test
 
 # VELK_TARGETS="test_split ..." builds only those targets (for work on one subsystem).
 targets=()
@@ -27,7 +27,6 @@ fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
 cmake --build "$build" -j"$(nproc)" "${targets[@]}" || exit 1
 
-trap velk_env_down EXIT
 velk_env_up "$build" --drives || exit 1
 
 cd "$build" && ctest --output-on-failure "$@"

@@ -5,19 +5,30 @@
 #   velk_env_down                      ends what velk_env_up started
 # shellcheck shell=bash
 
-# The program is a 32-bit Windows program and runs under 32-bit Wine. Some kernels
-# are booted without 32-bit support ("32-bit emulation disabled"): there no 32-bit
-# Linux binary, hence no 32-bit Wine, can start, and the tests run the same
-# sources built for 64-bit Windows under 64-bit Wine instead.
+# shellcheck source=scripts/i386-emulator.sh
+. "$(dirname "${BASH_SOURCE[0]}")/i386-emulator.sh"
+
+# The program users get is the 32-bit one, and it is the one run: under 32-bit Wine
+# natively where the kernel runs 32-bit code, else through qemu-i386 registered
+# with binfmt_misc. Only where neither works (no root, no binfmt_misc, no network
+# for the first fetch) do the same sources run built for 64-bit Windows under
+# 64-bit Wine, and the callers say so. Call velk_env_down at exit: it removes the
+# emulator's registration again.
 velk_detect_arch() {
+    local tools
+    tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
     if [ -n "${VELK_ARCH:-}" ]; then
         :
     elif /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32
+    elif velk_emulator_up "$tools" && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+        VELK_ARCH=win32
+        VELK_EMULATED=1
     else
+        velk_emulator_down
         VELK_ARCH=win64
     fi
-    export VELK_ARCH
+    export VELK_ARCH VELK_EMULATED
     if [ "$VELK_ARCH" = win32 ]; then
         export VELK_WINE=/usr/lib/wine/wine VELK_WINESERVER=/usr/lib/wine/wineserver32
         VELK_TOOLCHAIN=toolchain-mingw32.cmake
@@ -28,6 +39,17 @@ velk_detect_arch() {
     export WINELOADER="$VELK_WINE" WINESERVER="$VELK_WINESERVER" WINEARCH="$VELK_ARCH"
 }
 
+# One line for the log of the start, test and benchmark commands.
+velk_arch_note() {
+    if [ "$VELK_ARCH" = win64 ]; then
+        echo "$1: this machine runs no 32-bit code (no 32-bit kernel support, and qemu-i386 could not be registered with binfmt_misc): the 64-bit build runs under 64-bit Wine instead of the 32-bit program users get"
+    elif [ -n "${VELK_EMULATED:-}" ]; then
+        echo "$1: the 32-bit build runs under 32-bit Wine through qemu-i386 (this kernel runs no 32-bit code itself)"
+    else
+        echo "$1: the 32-bit build runs under 32-bit Wine"
+    fi
+}
+
 wine() { "$VELK_WINE" "$@"; }
 wineserver() { "$VELK_WINESERVER" "$@"; }
 
@@ -36,6 +58,9 @@ velk_env_up() {
     export WINEPREFIX="$build/wineprefix"
     velk_detect_arch
     export WINEDEBUG=-all
+    # Wine takes its code pages from the locale: a known one (ANSI 1252, OEM 437),
+    # whatever the caller's environment holds, or none.
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
     export WINEDLLOVERRIDES="mscoree,mshtml="
     VELK_STARTED_XVFB=""
 
@@ -107,8 +132,10 @@ velk_mount_drives() {
 }
 
 velk_env_down() {
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
+    if [ -n "${WINEPREFIX:-}" ]; then
+        wineserver -k 2>/dev/null || true
+        wineserver -w 2>/dev/null || true
+    fi
     local m
     for m in ${VELK_MOUNTED:-}; do
         mountpoint -q "$m" && umount "$m" 2>/dev/null
@@ -117,4 +144,5 @@ velk_env_down() {
         kill "$VELK_STARTED_XVFB" 2>/dev/null || true
         wait "$VELK_STARTED_XVFB" 2>/dev/null || true
     fi
+    velk_emulator_down
 }

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 

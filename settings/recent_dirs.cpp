@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "settings/settings_store.h"
 
 namespace {

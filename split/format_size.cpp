@@ -1,6 +1,6 @@
 #include "split/format_size.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 // One unit of the size text: the unit in bytes, the divisors of the first and

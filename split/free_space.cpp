@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 
 namespace {
 constexpr int kShort = ERROR_DISK_FULL;  // 112: the verdict "too little room"

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+DWORD mappedWindowSize = kDefaultMappedWindow;
+
 MappedFile::MappedFile()
     : cursor(nullptr),
       size(0),
@@ -11,7 +13,9 @@ MappedFile::MappedFile()
       readOnly(true),
       mappingHandle(nullptr),
       fileHandle(nullptr),
-      stage(Closed) {}
+      stage(Closed),
+      viewOffset(0),
+      viewLength(0) {}
 
 MappedFile::~MappedFile() { Release(); }
 
@@ -47,6 +51,8 @@ int MappedFile::MapView() {
         // Sizes are 32-bit: a file of 4 GiB or more is refused rather than cut
         // down to the bytes of its low part.
         DWORD high = 0;
+        // 4 GiB - 1 reads as INVALID_FILE_SIZE too: only the error code tells.
+        SetLastError(NO_ERROR);
         DWORD low = GetFileSize(fileHandle, &high);
         if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
         if (high != 0) return 0;
@@ -58,12 +64,42 @@ int MappedFile::MapView() {
     mappingHandle = mapping;
     stage = MappingCreated;
 
-    void* view = MapViewOfFile(mappingHandle, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, 0, 0);
-    if (view == nullptr) return 0;
-    viewBase = static_cast<BYTE*>(view);
-    cursor = viewBase;
+    viewOffset = 0;
+    viewLength = 0;
+    if (!MoveWindow()) return 0;
     stage = ViewMapped;
     return 1;
+}
+
+bool MappedFile::MoveWindow() {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    DWORD granularity = system.dwAllocationGranularity ? system.dwAllocationGranularity : 65536;
+    DWORD window = mappedWindowSize / granularity * granularity;
+    if (window == 0) window = granularity;
+    DWORD start = offset / granularity * granularity;
+    DWORD length = size - start < window ? size - start : window;
+    if (viewBase != nullptr) UnmapViewOfFile(viewBase);
+    viewBase = nullptr;
+    cursor = nullptr;
+    void* view = MapViewOfFile(mappingHandle, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, start,
+                               length);
+    if (view == nullptr) {
+        // The stage stays: a writer is still cut back to the bytes it holds.
+        viewLength = 0;
+        return false;
+    }
+    viewBase = static_cast<BYTE*>(view);
+    viewOffset = start;
+    viewLength = length;
+    cursor = viewBase + (offset - start);
+    return true;
+}
+
+DWORD MappedFile::Available() {
+    if (stage != ViewMapped || offset >= size) return 0;
+    if (offset - viewOffset >= viewLength && !MoveWindow()) return 0;
+    return viewOffset + viewLength - offset;
 }
 
 DWORD MappedFile::Room(DWORD length) const {
@@ -76,17 +112,26 @@ DWORD MappedFile::Room(DWORD length) const {
 int MappedFile::Write(const void* source, DWORD length) {
     length = Room(length);
     if (length == 0 || readOnly) return 0;
-    std::memcpy(cursor, source, length);
-    offset += length;
-    cursor += length;
-    return 1;
+    const BYTE* from = static_cast<const BYTE*>(source);
+    DWORD copied = 0;
+    while (copied < length) {
+        DWORD room = Available();
+        if (room == 0) break;  // the next window could not be mapped
+        DWORD piece = length - copied < room ? length - copied : room;
+        std::memcpy(cursor, from + copied, piece);
+        offset += piece;
+        cursor += piece;
+        copied += piece;
+    }
+    return copied != 0 ? 1 : 0;
 }
 
 bool MappedFile::Skip(DWORD length) {
     length = Room(length);
     if (length == 0) return false;
     offset += length;
-    cursor += length;
+    // Within the view the cursor follows; past it, the next Available() maps on.
+    cursor = offset - viewOffset < viewLength ? cursor + length : nullptr;
     return true;
 }
 
@@ -110,7 +155,7 @@ bool MappedFile::Release() {
     case ViewMapped:
         // The view and the mapping go before the file is cut back: while either
         // exists the file cannot be made shorter than the mapping.
-        UnmapViewOfFile(viewBase);
+        if (viewBase != nullptr) UnmapViewOfFile(viewBase);
         CloseHandle(mappingHandle);
         if (!readOnly) {
             // The high part is given as 0 so that offsets from 2 GiB up are not

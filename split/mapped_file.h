@@ -4,8 +4,16 @@
 // How far opening a MappedFile got; it alone decides what Close releases.
 enum MapStage : LONG { Closed = 0, FileOpen = 1, MappingCreated = 3, ViewMapped = 4 };
 
-// One file seen as one block of memory with a forward-only cursor: a reader over an
-// existing file, or a writer created at a fixed size and cut back on closing.
+// Largest view of a file mapped at once. The file is seen through a window that
+// moves forward with the cursor, so a 32-bit process can read and write files up
+// to 4 GiB - 1 whatever its free address space. A multiple of the allocation
+// granularity (64 KiB); tests make it small to cross its edges often.
+extern DWORD mappedWindowSize;
+constexpr DWORD kDefaultMappedWindow = 64u << 20;
+
+// One file seen as memory with a forward-only cursor: a reader over an existing
+// file, or a writer created at a fixed size and cut back on closing. The cursor
+// points into the current view; a reader takes up to Available() bytes there.
 class MappedFile {
 public:
     MappedFile();
@@ -17,6 +25,9 @@ public:
     int Write(const void* source, DWORD length);
     bool Skip(DWORD length);
     int Close();
+    // Bytes readable at the cursor in the current view; 0 at the end of the file
+    // or when the next window cannot be mapped.
+    DWORD Available();
 
     BYTE* cursor;
     DWORD size;
@@ -27,8 +38,12 @@ public:
     HANDLE mappingHandle;
     HANDLE fileHandle;
     LONG stage;
+    DWORD viewOffset;  // file offset of viewBase
+    DWORD viewLength;  // bytes in the current view
 
 private:
+    // Maps the window that holds offset in place of the current view.
+    bool MoveWindow();
     // Releases what the stage holds; false for a stage outside MapStage.
     bool Release();
     // The part of length that fits between the cursor and the end of the view;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/split_run.h"

@@ -4,12 +4,13 @@
 
 #include <new>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
 
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
+SplitProgressHook splitProgressHook = nullptr;
 
 void ComputePartCount() {
     DWORD fileSize = appState.fileSize;
@@ -23,20 +24,51 @@ void ComputePartCount() {
 }
 
 namespace {
+SplitProgress progress;
+
+bool Report() { return splitProgressHook == nullptr || splitProgressHook(progress); }
+
+// One slice from the reader's cursor into the writer; false when the source's
+// bytes could not be had.
+bool CopySlice(DWORD length) {
+    DWORD copied = 0;
+    while (copied < length) {
+        DWORD available = sourceReader->Available();
+        if (available == 0) return false;
+        DWORD piece = length - copied < available ? length - copied : available;
+        if (partWriter->Write(sourceReader->cursor, piece) != 1) return false;
+        sourceReader->Skip(piece);
+        copied += piece;
+    }
+    return true;
+}
+
 // Writes part number index of the given length from the reader's cursor. False
-// when the part cannot be created: the run is then cancelled.
+// when the part cannot be created or the run is cancelled: the part then holds
+// only the bytes really written (a writer is cut back on closing).
 bool WritePart(const char* name, DWORD index, DWORD length) {
     partWriter = new (std::nothrow) MappedFile;
     if (partWriter == nullptr) return false;
     bool written = false;
+    progress.part = index;
+    progress.partDone = 0;
+    progress.partLength = length;
     // A path that does not fit the buffer names no file that could be created.
     if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
                    static_cast<unsigned long>(index)) &&
         partWriter->OpenForWrite(scratchText, length)) {
-        partWriter->Write(sourceReader->cursor, length);
-        sourceReader->Skip(length);
+        written = Report();
+        while (written && progress.partDone < length) {
+            DWORD slice = length - progress.partDone < kSliceSize ? length - progress.partDone
+                                                                  : kSliceSize;
+            written = CopySlice(slice);
+            if (written) {
+                progress.partDone += slice;
+                progress.bytesDone += slice;
+                written = Report();
+            }
+        }
         partWriter->Close();
-        written = true;
     }
     delete partWriter;
     partWriter = nullptr;
@@ -58,6 +90,7 @@ bool RunParts(const char* name) {
     bool ok = sourceReader->OpenForRead(appState.sourcePath) == 1 && appState.splitSize != 0;
     if (ok) {
         TakeMeasuredSize();
+        progress = SplitProgress{0, appState.partCount, 0, 0, 0, appState.fileSize};
         DWORD lastLength =
             appState.fileSize - (appState.partCount - 1) * appState.splitSize;
         for (DWORD index = 1; ok && index <= appState.partCount; ++index) {

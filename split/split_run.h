@@ -8,6 +8,27 @@ class MappedFile;
 extern MappedFile* sourceReader;
 extern MappedFile* partWriter;
 
+// A part is copied in slices of at most this many bytes; between slices the run
+// reports its progress, so the caller can keep its window answering.
+constexpr DWORD kSliceSize = 4u << 20;
+
+// How far a run is: part `part` of `partCount`, `partDone` of its `partLength`
+// bytes written, and `bytesDone` of the source's `fileSize` bytes in all.
+struct SplitProgress {
+    DWORD part;
+    DWORD partCount;
+    DWORD partDone;
+    DWORD partLength;
+    DWORD bytesDone;
+    DWORD fileSize;
+};
+
+// Called before the first slice of each part and after every slice; returning
+// false cancels the run there (the part under way is cut back to the bytes written).
+// Null: the run reports nothing.
+using SplitProgressHook = bool (*)(const SplitProgress& progress);
+extern SplitProgressHook splitProgressHook;
+
 // partCount from fileSize and splitSize.
 void ComputePartCount();
 

@@ -13,7 +13,7 @@
 
 #include "about/hyperlink.h"
 #include "about/tooltip_relay.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"
 #include "tests/about/about_test_windows.h"

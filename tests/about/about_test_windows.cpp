@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "about/hyperlink.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tests/support/message_boxes.h"
 
 namespace {

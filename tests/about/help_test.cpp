@@ -10,7 +10,7 @@
 
 #include "about/about_dialog.h"
 #include "about/html_help.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/about/about_test_windows.h"
 #include "tests/about/fresh_process.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/about/about_test_windows.h"
 #include "tests/about/fresh_process.h"

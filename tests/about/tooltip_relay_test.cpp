@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "about/hyperlink.h"
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/about/about_test_windows.h"
 #include "tests/support/message_boxes.h"

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"
 #include "tests/acceptance/person.h"

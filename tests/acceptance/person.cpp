@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "tests/support/test_files.h"
 #include "tests/support/unix_command.h"
 

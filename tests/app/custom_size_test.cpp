@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/custom_size.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/pickers.h"
 #include "res/resource.h"
 #include "tests/app/main_window_fixture.h"

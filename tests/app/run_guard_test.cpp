@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window.h"
 #include "res/resource.h"
 #include "tests/app/main_window_fixture.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"

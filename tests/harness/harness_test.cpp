@@ -1,7 +1,7 @@
 // The test helpers that every other suite relies on, checked against the platform.
 #include <windows.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"

@@ -1,6 +1,6 @@
 #include "tests/prefs/prefs_fixture.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/main_window.h"
 #include "app/tray.h"
 #include "settings/preferences.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "settings/settings_store.h"
 #include "tests/support/velk_registry.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/support/velk_registry.h"
 

@@ -1,6 +1,6 @@
 #include "split/free_space.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"

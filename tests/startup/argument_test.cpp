@@ -7,7 +7,8 @@
 #include <new>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "gtest/gtest.h"
 #include "settings/settings_store.h"

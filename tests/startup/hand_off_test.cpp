@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/startup.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"

@@ -2,7 +2,7 @@
 // dialog of this process whose procedure hands those messages to the tray code.
 #include <windows.h>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "app/tray.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "app/app_state.h"
+#include "core/app_state.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "app/tray.h"
 #include "gtest/gtest.h"

@@ -1,6 +1,6 @@
 #include "tests/startup/velk_process.h"
 
-#include "app/app_state.h"
+#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"
 

@@ -1,0 +1,54 @@
+// The argument text of the command line and the path it names.
+#include "app/command_line.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+namespace {
+
+bool IsBlank(char c) {
+    return c != '\0' && static_cast<unsigned char>(c) <= 32;
+}
+
+}  // namespace
+
+const char* ArgumentText(const char* commandLine) {
+    if (commandLine == nullptr) return "";
+    const char* p = commandLine;
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p != '\0' && !IsBlank(*p)) ++p;
+    }
+    while (IsBlank(*p)) ++p;
+    return p;
+}
+
+bool PathFromArgument(const char* text, char (&path)[kPathSize]) {
+    path[0] = '\0';
+    if (text == nullptr) return false;
+    const char* start = text;
+    std::size_t length = std::strlen(text);
+    // One pair of enclosing quotes, as the shell writes a path with blanks; blanks
+    // after the closing quote (a shortcut's trailing space) go with them.
+    if (length >= 2 && text[0] == '"') {
+        std::size_t end = length;
+        while (end > 1 && IsBlank(text[end - 1])) --end;
+        if (end >= 2 && text[end - 1] == '"' &&
+            std::memchr(text + 1, '"', end - 2) == nullptr) {
+            start = text + 1;
+            length = end - 2;
+        }
+    }
+    if (length == 0 || length >= kPathSize) return false;
+    std::memcpy(path, start, length);
+    path[length] = '\0';
+    if (!PathFileExistsA(path)) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
