@@ -401,7 +401,9 @@ void ShowFileSize(HWND window) {
         return;
     }
     appState.fileSize = low;
-    if (low == INVALID_FILE_SIZE) {
+    // A file of 4 GiB - 1 bytes reads as INVALID_FILE_SIZE too; only the error
+    // code tells a failed query.
+    if (queryFailed) {
         ShowMessage(window, "Error Opening File", MB_OK);
         return;
     }

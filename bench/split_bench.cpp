@@ -2,6 +2,8 @@
 // counted. Run by scripts/bench.sh:
 //   velk_bench split   SOURCE DEST SPLITSIZE   one SplitFile and WriteMergeScript
 //   velk_bench profile SOURCE DEST SPLITSIZE   the same steps, timed one by one
+//   velk_bench space   SOURCE DEST SPLITSIZE   one SplitFile; the most address space
+//                                              in use at any slice, and before the run
 //   velk_bench merge   DEST SCRIPT             the script run by cmd.exe in DEST
 #include <windows.h>
 
@@ -76,8 +78,14 @@ int Profile(const char* source, const char* dest, const char* splitSize) {
         MappedFile* writer = new MappedFile;
         if (!writer->OpenForWrite(path, length)) return 1;
         double t2 = Now();
-        writer->Write(reader.cursor, length);
-        reader.Skip(length);
+        for (DWORD done = 0; done < length;) {
+            DWORD piece = reader.Available();
+            if (piece == 0) return 1;
+            if (piece > length - done) piece = length - done;
+            writer->Write(reader.cursor, piece);
+            reader.Skip(piece);
+            done += piece;
+        }
         double t3 = Now();
         writer->Close();
         delete writer;
@@ -94,6 +102,42 @@ int Profile(const char* source, const char* dest, const char* splitSize) {
                 total, readerOpen, freeSpace, create, copy, close,
                 static_cast<unsigned long>(appState.partCount));
     return 0;
+}
+
+// Bytes of the address space that are reserved or in use (every region not free).
+unsigned long long AddressSpaceInUse() {
+    unsigned long long used = 0;
+    MEMORY_BASIC_INFORMATION region;
+    const BYTE* at = nullptr;
+    while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
+        if (region.State != MEM_FREE) used += region.RegionSize;
+        const BYTE* next = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
+        if (next <= at) break;
+        at = next;
+    }
+    return used;
+}
+
+unsigned long long peakSpace = 0;
+
+bool NotePeakSpace(const SplitProgress&) {
+    unsigned long long used = AddressSpaceInUse();
+    if (used > peakSpace) peakSpace = used;
+    return true;
+}
+
+// Whatever the source's size, the run must hold only a bounded share of the
+// address space: the views move along the files.
+int Space(const char* source, const char* dest, const char* splitSize) {
+    if (!Prepare(source, dest, splitSize)) return 2;
+    unsigned long long before = AddressSpaceInUse();
+    splitProgressHook = NotePeakSpace;
+    bool split = SplitFile();
+    splitProgressHook = nullptr;
+    std::printf("peak_mib %.1f before_mib %.1f run_mib %.1f parts %lu\n", peakSpace / 1048576.0,
+                before / 1048576.0, (peakSpace - before) / 1048576.0,
+                static_cast<unsigned long>(appState.partCount));
+    return split ? 0 : 1;
 }
 
 int Merge(const char* dest, const char* script) {
@@ -133,9 +177,10 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "split") == 0) return Split(argv[2], argv[3], argv[4]);
     if (argc == 5 && std::strcmp(argv[1], "profile") == 0)
         return Profile(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "space") == 0) return Space(argv[2], argv[3], argv[4]);
     if (argc == 4 && std::strcmp(argv[1], "merge") == 0) return Merge(argv[2], argv[3]);
     std::fprintf(stderr,
-                 "usage: velk_bench split|profile SOURCE DEST SPLITSIZE\n"
+                 "usage: velk_bench split|profile|space SOURCE DEST SPLITSIZE\n"
                  "       velk_bench merge DEST SCRIPT\n");
     return 2;
 }

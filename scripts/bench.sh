@@ -10,6 +10,7 @@
 # and then the merge: the written script run by the command interpreter under Wine
 # (timed inside Wine as well) against `cat` of the parts into one file.
 # Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat.
+# Last, the address space one run holds at its peak, for a 1 GiB and a 3.5 GiB source.
 #   scripts/bench.sh [size in MiB]      VELK_BENCH_MIB=size  VELK_BENCH_ROUNDS=rounds (>= 5)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -153,5 +154,19 @@ echo "  merge/cat $(ratio "$merge_ms" "$cat_ms")"
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
 echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"
+
+# Address space: the most the run holds at any slice, for a 1 GiB and a 3.5 GiB
+# source (sparse: only the parts are written). It must not grow with the source.
+echo "Address space of one run (MiB; the process before the run, and its peak during it):"
+for space_mib in 1024 3584; do
+    sparse="$data/sparse-$space_mib.bin"
+    truncate -s "$((space_mib * 1048576))" "$sparse" || exit 1
+    fresh_out
+    line=$(wine "$bench_exe" space "$(winpath "$sparse")" "$(winpath "$out")" "$split_size") ||
+        { echo "bench: the engine failed on the $space_mib MiB source: $line" >&2; exit 1; }
+    echo "  $space_mib MiB source: $line"
+    rm -f "$sparse"
+done
+rm -rf "$out"
 velk_arch_note bench
 [ "$merged_ok" = yes ]

@@ -8,6 +8,19 @@
 # the kernel keep the emulator open, so the entry works from any mount namespace.
 # shellcheck shell=bash
 
+# True when some emulator is registered for 32-bit executables already (another
+# run's, say): then 32-bit code starting proves nothing about the kernel, and that
+# registration may go away during this run.
+velk_emulator_registered() {
+    local entry
+    for entry in /proc/sys/fs/binfmt_misc/*; do
+        case "$entry" in */register | */status) continue ;; esac
+        grep -q '^enabled' "$entry" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$entry" 2>/dev/null &&
+            return 0
+    done
+    return 1
+}
+
 velk_emulator_fetch() {
     local dir="$1"
     [ -x "$dir/qemu-i386" ] && return 0

@@ -19,7 +19,7 @@ velk_detect_arch() {
     tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
     if [ -n "${VELK_ARCH:-}" ]; then
         :
-    elif /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+    elif ! velk_emulator_registered && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32
     elif velk_emulator_up "$tools" && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32

@@ -130,8 +130,8 @@ bool MappedFile::Skip(DWORD length) {
     length = Room(length);
     if (length == 0) return false;
     offset += length;
-    // Within the view the cursor follows; past it, the next Available() maps on.
-    cursor = offset - viewOffset < viewLength ? cursor + length : nullptr;
+    // Up to the view's end the cursor follows; past it the next Available() maps on.
+    cursor = offset - viewOffset <= viewLength ? cursor + length : nullptr;
     return true;
 }
 

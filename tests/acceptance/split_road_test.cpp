@@ -53,8 +53,10 @@ TEST_F(SplitRoad, TypedSourceFloppySizeAndDestinationSplitAndJoinBack) {
     Person::Click(velk.control(IDC_SIZE_BOX));
     Person::Keys("Escape Home Down Down Down");
     EXPECT_EQ(3, ComboSelection(velk.control(IDC_SIZE_BOX)));
+    // The window handles each key's selection change in its own time.
+    EXPECT_TRUE(PumpUntil([&] { return TextOf(velk.control(IDC_SPLIT_SIZE_TEXT)) == "Split Size : 1.39 MB"; }))
+        << TextOf(velk.control(IDC_SPLIT_SIZE_TEXT));
     EXPECT_EQ("Num of Split Parts : 3", TextOf(velk.control(IDC_PART_COUNT_TEXT)));
-    EXPECT_EQ("Split Size : 1.39 MB", TextOf(velk.control(IDC_SPLIT_SIZE_TEXT)));
 
     Person::TypeInto(velk.control(IDC_DEST_BOX), to.path());
     Person::Click(velk.control(IDC_SPLIT));

@@ -192,11 +192,12 @@ TEST_F(MainWindowTest, SplitChecksItsInputsInOrderWithFocusAndSelection) {
     expectLastBox("Select a Destination Folder");
     EXPECT_EQ(IDC_DEST_BOX, FocusId());
 
-    // 4. A destination that was a directory when the box was left, and is gone now.
+    // 4. A destination that was a directory when the box was left, and is a file now.
     std::string gone = src / "gone";
     ASSERT_TRUE(CreateDirectoryA(gone.c_str(), nullptr));
     TypeAndLeave(IDC_DEST_BOX, gone, IDC_SPLIT);
     ASSERT_TRUE(RemoveDirectoryA(gone.c_str()));
+    ASSERT_TRUE(WritePattern(gone, 10));
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
     expectLastBox("Directory not Valid / Insert Disk & Retry");

@@ -35,7 +35,9 @@ TEST(FormatSize, GivesTheWorkedValues) {
                   {1536, "1.50 KB"},        {262144, "256.00 KB"},      {1000000, "976.57 KB"},
                   {1000001, "0.95 MB"},     {1457664, "1.39 MB"},       {3145728, "3.00 MB"},
                   {99999999, "95.37 MB"},   {100000001, "0.00 GB"},     {150000000, "0.14 GB"},
-                  {1610612736, "1.50 GB"},  {4000000000u, "3.73 GB"}};
+                  {1610612736, "1.50 GB"},  {4000000000u, "3.73 GB"},
+                  // Exactly on the rounding bound: the second decimal stays.
+                  {1141, "1.11 KB"},        {1169161, "1.11 MB"}};
     for (const auto& w : worked) EXPECT_EQ(w.text, Size(w.bytes)) << w.bytes << " bytes";
 }
 
