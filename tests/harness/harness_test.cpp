@@ -1,10 +1,13 @@
 // The test helpers that every other suite relies on, checked against the platform.
 #include <windows.h>
 
+#include <string>
+
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"
+#include "tests/support/test_files.h"
 #include "tests/support/unix_command.h"
 
 TEST(MessageBoxAnswerer, ReadsTextCaptionStyleAndOwnerAndPressesTheQueuedButton) {
@@ -62,4 +65,16 @@ TEST(UnixCommand, RunsALinuxCommandAndWaitsForItsExitCode) {
 
 TEST(UnixCommand, ReachesTheVirtualDisplayWithXdotool) {
     EXPECT_EQ(0, XInput("getdisplaygeometry"));
+}
+
+// A box that nobody answers fails the test that showed it and is closed, so the
+// program goes on to its end instead of hanging the suite.
+TEST(BoxWatchdog, DISABLED_BoxNobodyAnswers) { MessageBoxA(nullptr, "nobody answers", "stray", MB_OK); }
+
+TEST(BoxWatchdog, FailsTheTestOfABoxNobodyAnswersAndLetsTheRunEnd) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string line = std::string("\"") + self +
+                       "\" --gtest_also_run_disabled_tests --gtest_filter=BoxWatchdog.DISABLED_*";
+    EXPECT_EQ(1, RunProcess(line, "", 60000));
 }
