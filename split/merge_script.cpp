@@ -78,15 +78,19 @@ bool ScriptNames(const char* name, char* copyName, char* echoName) {
 void TellHowToJoin(const char* name, DWORD parts) {
     char lines[3 * (3 * kPathSize + 32)];
     FormatText(lines, sizeof lines, "copy /b \"%s.001\" \"%s\"", name, name);
-    auto addLine = [&](const char* format, DWORD part) {
-        std::size_t length = std::strlen(lines);
-        FormatText(lines + length, sizeof lines - length, format, name, name,
-                   static_cast<unsigned long>(part), name);
+    std::size_t length = std::strlen(lines);
+    auto addLine = [&](DWORD part) {
+        FormatText(lines + length, sizeof lines - length, "\ncopy /b \"%s\"+\"%s.%03lu\" \"%s\"",
+                   name, name, static_cast<unsigned long>(part), name);
+        length = std::strlen(lines);
     };
-    const char* further = "\ncopy /b \"%s\"+\"%s.%03lu\" \"%s\"";
-    if (parts >= 2) addLine(further, 2);
-    if (parts > 3) addLine("\n(and so on: one such line for each part, in order)", 0);
-    if (parts >= 3) addLine(further, parts);
+    if (parts >= 2) addLine(2);
+    if (parts > 3) {
+        CopyText(lines + length, sizeof lines - length,
+                 "\n(and so on: one such line for each part)");
+        length = std::strlen(lines);
+    }
+    if (parts >= 3) addLine(parts);
     char text[sizeof lines + 2 * kPathSize];
     FormatText(text, sizeof text,
                "No merge script was written: the name %s has characters that the command "
