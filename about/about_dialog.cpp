@@ -58,9 +58,9 @@ bool FormHelpPath(char* path, std::size_t capacity) {
     char directory[kPathSize];
     DWORD length = GetCurrentDirectoryA(sizeof(directory), directory);
     if (length == 0 || length >= sizeof(directory)) return false;
-    // A drive's root already ends in a backslash.
-    const char* separator = directory[length - 1] == '\\' ? "" : "\\";
-    if (!FormatText(path, capacity, "%s%s%s", directory, separator, kHelpFileName)) {
+    // A drive's root already ends in a backslash; a folder such as 予定表 ends in
+    // a character whose second byte looks like one.
+    if (!AddBackslash(directory) || !FormatText(path, capacity, "%s%s", directory, kHelpFileName)) {
         path[0] = '\0';
         return false;
     }

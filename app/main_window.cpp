@@ -121,14 +121,11 @@ void RefuseLargeSource(HWND window) {
 }
 
 // The destination that follows the source: its leading part up to the last
-// separator, the drive alone for "C:name", nothing for a bare name.
+// separator, the drive alone for "C:name", nothing for a bare name. The shell's
+// helper steps by character, so the second byte of 表 is no separator.
 void DefaultDestinationFromSource() {
     const char* path = appState.sourcePath;
-    std::size_t keep = 0;
-    for (std::size_t i = 0; path[i] != '\0'; ++i) {
-        if (path[i] == '\\' || path[i] == '/') keep = i + 1;
-    }
-    if (keep == 0 && path[0] != '\0' && path[1] == ':') keep = 2;
+    std::size_t keep = PathFindFileNameA(path) - path;
     CopyText(appState.destDir, keep + 1, path);
 }
 
@@ -250,6 +247,10 @@ void OnSplit(HWND window) {
         ShowSummary(window);
         appState.settings->AddRecentDir(appState.destDir);
         ResetForm(window);
+    } else {
+        // The run may have measured the source again: show the size and count it used.
+        ShowFileSizeText(window);
+        ShowPartInfo(window);
     }
     SetCursor(previousCursor);
     appState.runActive = false;
@@ -407,6 +408,10 @@ void ShowFileSize(HWND window) {
         ShowMessage(window, "Error Opening File", MB_OK);
         return;
     }
+    ShowFileSizeText(window);
+}
+
+void ShowFileSizeText(HWND window) {
     char sizeText[20];
     FormatSize(appState.fileSize, sizeText);
     char label[kPathSize];

@@ -8,6 +8,8 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data);
 
 bool ValidateInputs(HWND window);
 void ShowFileSize(HWND window);
+// The "File Size" text from appState.fileSize, without measuring the file.
+void ShowFileSizeText(HWND window);
 void LoadSourceFile(HWND window);
 void ShowPartInfo(HWND window);
 void ResetForm(HWND window);

@@ -22,21 +22,49 @@ void ResetAppState() {
     appState.settings = settings;
 }
 
+namespace {
+// Bytes of the whole characters of text that fit in limit bytes, stopping at the
+// terminator. Reads no byte at or beyond limit.
+std::size_t WholeCharacters(const char* text, std::size_t limit) {
+    std::size_t length = 0;
+    while (length < limit && text[length] != '\0') {
+        std::size_t size = IsDBCSLeadByte(static_cast<BYTE>(text[length])) ? 2 : 1;
+        if (length + size > limit) break;  // its second byte would be cut off
+        // A lead byte right before the terminator stands alone, as CharNextA takes it.
+        if (size == 2 && text[length + 1] == '\0') size = 1;
+        length += size;
+    }
+    return length;
+}
+}  // namespace
+
 bool CopyText(char* dst, std::size_t capacity, const char* src) {
     if (capacity == 0) return false;
     if (src == nullptr) src = "";
-    std::size_t length = strnlen(src, capacity);
-    bool fits = length < capacity;
-    if (!fits) length = capacity - 1;
+    std::size_t length = WholeCharacters(src, capacity - 1);
+    bool fits = src[length] == '\0';
     std::memmove(dst, src, length);
     dst[length] = '\0';
     return fits;
 }
 
+bool EndsInBackslash(const char* path) {
+    if (path == nullptr || path[0] == '\0') return false;
+    // A backslash is never the first byte of a double-byte character.
+    return *CharPrevA(path, path + std::strlen(path)) == '\\';
+}
+
+const char* FindCharIn(const char* text, const char* set) {
+    for (const char* c = text; *c != '\0'; c = CharNextA(c)) {
+        if (std::strchr(set, *c) != nullptr) return c;
+    }
+    return nullptr;
+}
+
 bool AddBackslash(char* path, std::size_t capacity) {
     std::size_t length = strnlen(path, capacity);
     if (length >= capacity) return false;
-    if (length > 0 && path[length - 1] == '\\') return true;
+    if (EndsInBackslash(path)) return true;
     if (length + 1 >= capacity) return false;
     path[length] = '\\';
     path[length + 1] = '\0';
@@ -53,7 +81,10 @@ bool FormatText(char* dst, std::size_t capacity, const char* format, ...) {
         dst[0] = '\0';
         return false;
     }
-    return static_cast<std::size_t>(written) < capacity;
+    if (static_cast<std::size_t>(written) < capacity) return true;
+    // Cut after the last whole character, not between the two bytes of one.
+    dst[WholeCharacters(dst, capacity - 1)] = '\0';
+    return false;
 }
 
 int ShowMessage(HWND owner, const char* text, UINT flags) {

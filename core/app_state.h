@@ -57,13 +57,26 @@ extern HINSTANCE appInstance;
 // Puts appState back to its values at process start (settings pointer kept).
 void ResetAppState();
 
+// Texts are ANSI: in a double-byte code page (Japanese 932, Chinese 936 and 950,
+// Korean 949) a character may be two bytes, and its second byte may equal '\\',
+// '^' or '|'. The helpers below are the one place that steps through a text: by
+// character, never by byte. Everything else cuts, appends and scans through them.
+
 // Copies src into dst of the given capacity, never beyond it. Returns false when
-// src did not fit; dst then holds as much of it as fits, terminated.
+// src did not fit; dst then holds as many whole characters of it as fit, terminated.
 bool CopyText(char* dst, std::size_t capacity, const char* src);
 template <std::size_t N>
 bool CopyText(char (&dst)[N], const char* src) {
     return CopyText(dst, N, src);
 }
+
+// True when the path's last character is a backslash (not the second byte of a
+// double-byte character such as 表, 0x95 0x5C in code page 932).
+bool EndsInBackslash(const char* path);
+
+// The first character of text that is one of the ASCII characters of set,
+// or null when there is none.
+const char* FindCharIn(const char* text, const char* set);
 
 // Appends a backslash to the path in a buffer of the given capacity unless it ends
 // in one already, never beyond the buffer (the shell's own helper does not look at
@@ -75,7 +88,7 @@ bool AddBackslash(char (&path)[N]) {
 }
 
 // printf-style formatting into a fixed buffer, never beyond it. Returns false when
-// the text was cut to fit.
+// the text was cut to fit (after its last whole character).
 bool FormatText(char* dst, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 

@@ -26,12 +26,11 @@ constexpr char kCreateFailed[] = "Error While Creating Directory";
 bool IsInvalidDirChar(char c) { return c != '\0' && std::strchr(kInvalidDirChars, c) != nullptr; }
 
 // Only "<drive letter>:<path>" can name a directory that is not already there.
+// After the colon the text is searched by character: the second byte of ポ (0x83
+// 0x7C in code page 932) is no vertical bar.
 bool HasValidCharacters(const char* path) {
     if (IsInvalidDirChar(path[0]) || path[1] != ':') return false;
-    for (const char* c = path + 2; *c != '\0'; ++c) {
-        if (IsInvalidDirChar(*c)) return false;
-    }
-    return true;
+    return FindCharIn(path + 2, kInvalidDirChars) == nullptr;
 }
 
 // The user corrects the text in place: focus back in the box, all of it selected.
@@ -75,8 +74,7 @@ bool ValidateDestination(HWND window, const char* path) {
     if (length <= 2) return Reject(window, kInvalidName, MB_ICONERROR);
 
     PathRemoveBackslashA(dir);
-    std::size_t trimmed = std::strlen(dir);
-    if (trimmed < length && trimmed > 0 && dir[trimmed - 1] == '\\') {
+    if (std::strlen(dir) < length && EndsInBackslash(dir)) {
         return Reject(window, kInvalidName, MB_ICONERROR);
     }
     if (!HasValidCharacters(dir)) return Reject(window, kBadCharacters, MB_ICONERROR);

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "core/app_state.h"
@@ -11,33 +12,93 @@
 #include "split/split_run.h"
 
 namespace {
-// The name as the script must spell it: the command interpreter reads a batch
-// file in the OEM code page and takes %...% for a variable, so the name is
-// converted from ANSI to OEM and each % is doubled. Room for every byte doubled.
-constexpr std::size_t kScriptNameSize = 2 * kPathSize;
+// Room for the name as the script spells it: each character doubled, in two bytes.
+constexpr std::size_t kScriptNameSize = 4 * kPathSize;
 
-void ScriptName(const char* name, char* out) {
-    char oem[kPathSize];
-    CopyText(oem, name);
-    CharToOemBuffA(oem, oem, static_cast<DWORD>(std::strlen(oem)));
-    std::size_t length = 0;
-    for (const char* c = oem; *c != '\0'; ++c) {
-        out[length++] = *c;
-        if (*c == '%') out[length++] = '%';
+// The interpreter reads a batch file in the OEM code page, and the platform's own
+// conversion to it goes by best fit: “ and ” become " (which ends the quoting, so
+// an & after it runs a command), € becomes ? (a wildcard that joins other files).
+// A name goes into a script only when each of its characters has an exact OEM
+// spelling: to OEM without best fit or default character, back through UTF-16,
+// and the same ANSI bytes again.
+bool SpelledExactlyInOem(const char* name, const wchar_t* wide) {
+    char oem[kScriptNameSize];
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, sizeof oem, nullptr,
+                            &usedDefault) == 0 ||
+        usedDefault) {
+        return false;
     }
-    out[length] = '\0';
+    wchar_t back[kPathSize];
+    char ansi[kScriptNameSize];
+    usedDefault = FALSE;
+    return MultiByteToWideChar(CP_OEMCP, MB_ERR_INVALID_CHARS, oem, -1, back, kPathSize) != 0 &&
+           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, back, -1, ansi, sizeof ansi, nullptr,
+                               &usedDefault) != 0 &&
+           !usedDefault && std::strcmp(ansi, name) == 0;
 }
 
-// The name as the closing echo line shows it. Outside quotes the interpreter takes
-// & | < > as the start of another command, so a name such as "x&del *.*&y.zip"
-// would run one; a caret before each makes it plain text again.
-void EchoName(const char* scriptName, char* out) {
-    std::size_t length = 0;
-    for (const char* c = scriptName; *c != '\0'; ++c) {
-        if (std::strchr("&|<>^", *c) != nullptr) out[length++] = '^';
-        out[length++] = *c;
+bool ToOem(const wchar_t* wide, char* out) {
+    return WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
+                               static_cast<int>(kScriptNameSize), nullptr, nullptr) != 0;
+}
+
+// The name as the script spells it, in the OEM code page: on the copy lines with
+// each % doubled (%...% is a variable), and on the closing echo line also with a
+// caret before each & | < > ^, which outside quotes would start another command
+// (so "x&del *.*&y.zip" is shown, not run). Worked on in UTF-16, so the second
+// byte of a double-byte character (タ is 0x83 0x5E in code page 932) is never
+// taken for one of them. False when the name cannot be spelled exactly.
+bool ScriptNames(const char* name, char* copyName, char* echoName) {
+    wchar_t wide[kPathSize];
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize) == 0 ||
+        !SpelledExactlyInOem(name, wide)) {
+        return false;
     }
-    out[length] = '\0';
+    wchar_t copyWide[2 * kPathSize];
+    wchar_t echoWide[2 * kPathSize];
+    std::size_t copyLength = 0;
+    std::size_t echoLength = 0;
+    for (const wchar_t* c = wide; *c != L'\0'; ++c) {
+        if (std::wcschr(L"&|<>^", *c) != nullptr) echoWide[echoLength++] = L'^';
+        copyWide[copyLength++] = *c;
+        echoWide[echoLength++] = *c;
+        if (*c == L'%') {
+            copyWide[copyLength++] = L'%';
+            echoWide[echoLength++] = L'%';
+        }
+    }
+    copyWide[copyLength] = L'\0';
+    echoWide[echoLength] = L'\0';
+    return ToOem(copyWide, copyName) && ToOem(echoWide, echoName);
+}
+
+// Instead of a script that could not be faithful, the user is told how to join the
+// parts by hand: typed at a prompt, the name keeps the characters it has.
+void TellHowToJoin(const char* name, DWORD parts) {
+    char lines[3 * (3 * kPathSize + 32)];
+    FormatText(lines, sizeof lines, "copy /b \"%s.001\" \"%s\"", name, name);
+    std::size_t length = std::strlen(lines);
+    auto addLine = [&](DWORD part) {
+        FormatText(lines + length, sizeof lines - length, "\ncopy /b \"%s\"+\"%s.%03lu\" \"%s\"",
+                   name, name, static_cast<unsigned long>(part), name);
+        length = std::strlen(lines);
+    };
+    if (parts >= 2) addLine(2);
+    if (parts > 3) {
+        CopyText(lines + length, sizeof lines - length,
+                 "\n(and so on: one such line for each part)");
+        length = std::strlen(lines);
+    }
+    if (parts >= 3) addLine(parts);
+    char text[sizeof lines + 2 * kPathSize];
+    FormatText(text, sizeof text,
+               "No merge script was written: the name %s has characters that the command "
+               "interpreter cannot read from a script.\n\n"
+               "To join the %lu part(s), open a command prompt in the folder that holds them "
+               "and type these lines, one after another:\n\n%s",
+               name, static_cast<unsigned long>(parts), lines);
+    MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
 // Bytes the script will take: the fixed pieces, the first copy line, the closing
@@ -55,7 +116,7 @@ unsigned long long ScriptSize(unsigned long long nameLength, unsigned long long 
 
 // One piece of the script, formed whole before it is written.
 bool WritePiece(const char* format, const char* name, DWORD part = 0) {
-    char piece[2 * kScriptNameSize + 32];
+    char piece[kScriptNameSize + 32];
     if (!FormatText(piece, sizeof piece, format, name, static_cast<unsigned long>(part))) {
         return false;
     }
@@ -81,13 +142,17 @@ bool WriteScript(const char* name, const char* echoName, DWORD parts) {
 bool WriteMergeScript() {
     const char* name = PathFindFileNameA(appState.sourcePath);
     AddBackslash(appState.destDir);
+    char scriptName[kScriptNameSize];
+    char echoName[kScriptNameSize];
+    if (!ScriptNames(name, scriptName, echoName)) {
+        // No script at all rather than one that runs or joins something else; the
+        // parts are all written, and the split goes on to its summary.
+        TellHowToJoin(name, appState.partCount);
+        return true;
+    }
     partWriter = new (std::nothrow) MappedFile;
     if (partWriter == nullptr) return false;
 
-    char scriptName[kScriptNameSize];
-    ScriptName(name, scriptName);
-    char echoName[2 * kScriptNameSize];
-    EchoName(scriptName, echoName);
     unsigned long long size =
         ScriptSize(std::strlen(scriptName), std::strlen(echoName), appState.partCount);
     bool ok = size <= 0xFFFFFFFFull && CheckFreeSpace(static_cast<DWORD>(size)) == kEngineOk;

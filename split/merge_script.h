@@ -1,4 +1,7 @@
 #pragma once
 
-// Writes "<name>.bat" beside the parts, joining them again with copy /b.
+// Writes "<name>.bat" beside the parts, joining them again with copy /b. A name the
+// OEM code page cannot spell exactly gets no script: a box says how to join the
+// parts by hand instead, and the result is true (the split itself succeeded).
+// False when the script could not be written.
 bool WriteMergeScript();

@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <csetjmp>
 #include <new>
 
 #include "core/app_state.h"
@@ -28,19 +29,91 @@ SplitProgress progress;
 
 bool Report() { return splitProgressHook == nullptr || splitProgressHook(progress); }
 
-// One slice from the reader's cursor into the writer; false when the source's
-// bytes could not be had.
-bool CopySlice(DWORD length) {
+// A source whose medium fails while it is read (a removed disk, a lost network
+// share, a file cut short by another program) has pages in its view that cannot
+// be read: touching one raises an exception that would end the process, leaving a
+// part of full length with bytes never copied. MinGW has no __try, so the copy is
+// guarded by a vectored handler that jumps back out of it. The handler's entry
+// points are looked up: Windows before XP lacks them and copies unguarded.
+using AddHandlerCall = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
+using RemoveHandlerCall = ULONG(WINAPI*)(PVOID);
+
+std::jmp_buf copyFailed;
+DWORD guardedThread = 0;  // the thread whose copy is guarded; 0 when none is
+
+bool InView(const MappedFile* file, ULONG_PTR address) {
+    return file != nullptr && file->viewBase != nullptr &&
+           address - reinterpret_cast<ULONG_PTR>(file->viewBase) < file->viewLength;
+}
+
+LONG CALLBACK OnCopyFault(EXCEPTION_POINTERS* pointers) {
+    if (guardedThread == 0 || guardedThread != GetCurrentThreadId()) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    bool unreadable = false;
+    switch (record->ExceptionCode) {
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_ACCESS_VIOLATION:
+        // Only a fault on the bytes of the two views: any other is a fault of the
+        // program's own and goes on to end it.
+        unreadable = record->NumberParameters >= 2 &&
+                     (InView(sourceReader, record->ExceptionInformation[1]) ||
+                      InView(partWriter, record->ExceptionInformation[1]));
+        break;
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+        // 32-bit Wine run through qemu-i386 reports the bus error of a page past
+        // the file's end so, without an address; a memory copy has no instruction
+        // that could really be illegal.
+        unreadable = record->NumberParameters == 0;
+        break;
+    default:
+        break;
+    }
+    if (!unreadable) return EXCEPTION_CONTINUE_SEARCH;
+    guardedThread = 0;
+    std::longjmp(copyFailed, 1);
+}
+
+// Bytes are taken a page of the source at most at a time, each piece counted by
+// the writer only once copied whole: when a page cannot be read, the part holds
+// every byte before it and nothing else.
+constexpr DWORD kSourcePage = 4096;
+
+bool CopyPages(DWORD length) {
     DWORD copied = 0;
     while (copied < length) {
         DWORD available = sourceReader->Available();
         if (available == 0) return false;
-        DWORD piece = length - copied < available ? length - copied : available;
+        DWORD piece = kSourcePage - sourceReader->offset % kSourcePage;
+        if (piece > available) piece = available;
+        if (piece > length - copied) piece = length - copied;
         if (partWriter->Write(sourceReader->cursor, piece) != 1) return false;
         sourceReader->Skip(piece);
         copied += piece;
     }
     return true;
+}
+
+// One slice from the reader's cursor into the writer; false when the source's
+// bytes could not be had.
+bool CopySlice(DWORD length) {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto addHandler = reinterpret_cast<AddHandlerCall>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
+    auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
+    PVOID handler = addHandler != nullptr && removeHandler != nullptr
+                        ? addHandler(1, OnCopyFault)
+                        : nullptr;
+    volatile bool copied = false;
+    if (setjmp(copyFailed) == 0) {
+        guardedThread = handler != nullptr ? GetCurrentThreadId() : 0;
+        copied = CopyPages(length);
+    }
+    guardedThread = 0;
+    if (handler != nullptr) removeHandler(handler);
+    return copied;
 }
 
 // Writes part number index of the given length from the reader's cursor. False

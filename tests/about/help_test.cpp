@@ -142,6 +142,19 @@ TEST(HelpPath, IsTheCurrentDirectoryWithVelkChm) {
     EXPECT_STREQ("C:\\VELK.chm", path) << "no doubled backslash after a drive's root";
 }
 
+// Run under ja_JP.UTF-8 (code page 932): 予定表 ends in byte 0x5C, which is no backslash.
+TEST(JapaneseHelpPath, AFolderEndingInByte0x5CStillGetsItsBackslash) {
+    if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+    ScratchDir dir;
+    const std::string folder = dir / "\x97\x5C\x92\xE8\x95\x5C";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    InDirectory in(folder);
+    ASSERT_TRUE(in.ok());
+    char path[kPathSize];
+    ASSERT_TRUE(FormHelpPath(path, sizeof(path)));
+    EXPECT_EQ(folder + "\\VELK.chm", path);
+}
+
 TEST(HelpPath, CurrentDirectoryTooLongForThePathOpensNothing) {
     // Nested folders of at most 40 characters each, as the platform creates them.
     ScratchDir base;

@@ -151,6 +151,45 @@ TEST_F(MainWindowTest, AFailedSplitShowsNoSummaryAndResetsNothing) {
     EXPECT_FALSE(appState.runActive);
 }
 
+TEST_F(MainWindowTest, ACancelledRunShowsTheSizeAndCountItMeasured) {
+    ScratchDir src, out;
+    std::string source = src / "data.zip";
+    ASSERT_TRUE(WritePattern(source, 3000000));
+    Open();
+    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
+    TypeAndLeave(IDC_DEST_BOX, out.path(), IDC_BROWSE_DEST);
+    ASSERT_EQ("Num of Split Parts : 3", Text(IDC_PART_COUNT_TEXT));
+    // The file shrinks before Split, and its second part cannot be created.
+    ASSERT_TRUE(WritePattern(source, 1500000));
+    ASSERT_TRUE(CreateDirectoryA((out / "data.zip.002").c_str(), nullptr));
+
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    Click(IDC_SPLIT);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ("File Size : 1.43 MB", Text(IDC_FILE_SIZE_TEXT));
+    EXPECT_EQ("Num of Split Parts : 2", Text(IDC_PART_COUNT_TEXT));
+}
+
+// Run under ja_JP.UTF-8 (code page 932): the second byte of 表 is 0x5C, no separator.
+class JapaneseMainWindow : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+    }
+};
+
+TEST_F(JapaneseMainWindow, TheDestinationFollowsTheSourceUpToItsLastSeparator) {
+    Open();
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);  // "Error Opening File": the source is not there
+    CopyText(appState.sourcePath, "C:\\velk-none\\\x95\x5C.zip");  // 表.zip
+    LoadSourceFile(window_);
+    EXPECT_STREQ("C:\\velk-none\\", appState.destDir);
+}
+
 TEST_F(MainWindowTest, SplitChecksItsInputsInOrderWithFocusAndSelection) {
     ScratchDir src;
     std::string source = src / "data.bin";

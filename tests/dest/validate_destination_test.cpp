@@ -202,6 +202,29 @@ TEST_F(ValidateDestinationTest, NoAsksForACorrection) {
     dialog_.ExpectFocusInBoxWithAllSelected(typed);
 }
 
+// Run under ja_JP.UTF-8 (code page 932): the second byte of 表 is 0x5C and that of
+// ポ 0x7C, neither a backslash nor a vertical bar.
+class JapaneseDestination : public ValidateDestinationTest {
+protected:
+    void SetUp() override {
+        if (GetACP() != 932) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 932";
+    }
+};
+
+TEST_F(JapaneseDestination, SecondBytesAreNoSeparatorsNorForbiddenCharacters) {
+    // 予定表 with one trailing backslash, and ポート.
+    for (const std::string name : {"\x97\x5C\x92\xE8\x95\x5C\\", "\x83\x7C\x81\x5B\x83\x67"}) {
+        const std::string typed = scratch_ / name;
+        dialog_.Type(typed);
+        MessageBoxAnswerer boxes;
+        boxes.Then(IDYES).Then(IDOK);
+        EXPECT_TRUE(ValidateDestination(dialog_.window, typed.c_str())) << name;
+        ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+        EXPECT_EQ(kAskCreate, boxes.Seen()[0].text);
+        EXPECT_TRUE(PathIsDirectoryA(typed.c_str())) << name;
+    }
+}
+
 TEST_F(ValidateDestinationTest, OnlyOneLevelIsCreated) {
     const std::string typed = scratch_ / "missing\\child";
     dialog_.Type(typed);

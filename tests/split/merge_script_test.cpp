@@ -174,8 +174,10 @@ protected:
     void SplitAndMerge(const std::string& name, size_t size, DWORD splitSize, DWORD parts) {
         std::vector<char> source = ChooseSource(name, size, splitSize);
         ASSERT_EQ(parts, appState.partCount);
+        MessageBoxAnswerer boxes;
         ASSERT_TRUE(SplitFile());
         ASSERT_TRUE(WriteMergeScript());
+        ASSERT_EQ(0u, boxes.Count()) << boxes.Describe();
         ASSERT_EQ(parts + 1, ListFiles(dest_.path()).size());
         // The doubled outer quotes keep the interpreter from reading & or ( in
         // the script's name; it strips the outer pair and runs the quoted name.
@@ -217,4 +219,39 @@ TEST_F(MergeInInterpreterTest, AnAmpersandInTheNameRunsNoCommandFromTheEchoLine)
     EXPECT_NE(std::string::npos,
               script.find("\r\necho x^&mkdir pwned^&y.zip Successfully Merged !!!\r\n"));
     EXPECT_EQ(static_cast<long long>(script.size()), FileSize(dest_ / "x&mkdir pwned&y.zip.bat"));
+}
+
+// Names the OEM code page cannot spell exactly (ANSI 1252, OEM 437 here): best fit
+// would make “ a quote that ends the quoting and € a wildcard. No script is
+// written; one box tells how to join the parts, and its lines, typed at a prompt
+// (run by cmd /c here), rebuild the source.
+TEST_F(MergeInInterpreterTest, ANameWithoutAnExactOemSpellingGetsNoScriptButTheWayToJoin) {
+    const std::string names[] = {"\x93x&mkdir pwned&y\x94.zip", "budget \x80.zip",
+                                 "\x93quoted\x94 name.zip"};
+    for (const std::string& name : names) {
+        ScratchDir dest;
+        std::vector<char> source = ChooseSource(name, 30000, 10000, dest.path());
+        MessageBoxAnswerer boxes;
+        boxes.Then(IDOK);
+        ASSERT_TRUE(SplitFile());
+        EXPECT_TRUE(WriteMergeScript()) << "the parts are all there: the split goes on";
+        ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+        EXPECT_EQ(kWindowTitle, boxes.Last().caption);
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), boxes.Last().style());
+        EXPECT_FALSE(FileExists(dest / (name + ".bat"))) << name;
+        EXPECT_EQ(3u, ListFiles(dest.path()).size());
+
+        const std::string text = boxes.Last().text;
+        EXPECT_NE(std::string::npos, text.find("No merge script was written")) << text;
+        int lines = 0;
+        for (size_t at = text.find("copy /b "); at != std::string::npos;
+             at = text.find("copy /b ", at + 1)) {
+            std::string line = text.substr(at, text.find('\n', at) - at);
+            EXPECT_EQ(0, RunProcess("cmd.exe /c " + line, dest.path())) << line;
+            ++lines;
+        }
+        EXPECT_EQ(3, lines) << text;
+        EXPECT_TRUE(ReadBytes(dest / name) == source) << name << ": joined bytes differ";
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dest / "pwned").c_str())) << name;
+    }
 }

@@ -35,6 +35,9 @@ protected:
     ScratchDir dest_;
 };
 
+// The Linux path of a file of the prefix, for commands run from Linux ("" if none).
+std::string UnixPathOf(const std::string& windowsPath);
+
 // Makes path a read-only file. False when the platform here lets such a file be
 // opened for writing all the same (Wine run as root ignores the attribute).
 bool MakeReadOnlyFile(const std::string& path);

@@ -1,11 +1,13 @@
 #include "split/split_run.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "split/mapped_file.h"
 #include "tests/split/split_fixture.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"
+#include "tests/support/unix_command.h"
 
 namespace {
 const char kCancelText[] = "Cancelling File Split";
@@ -273,6 +275,47 @@ TEST_F(SplitTest, CancelOnTheThirdDiskKeepsTheFirstTwoParts) {
     EXPECT_TRUE(JoinParts(floppy.Pile(), "five.bin", 2) == firstTwo);
     EXPECT_EQ(1457664u, appState.splitSize);
     EXPECT_EQ(5u, appState.partCount);
+}
+
+// A source cut short from Linux while the run waits at the insert-disk prompt (its
+// view mapped): the next part reads past the file's end. The run cancels as any
+// cancel does, the part under way keeps only bytes really copied, and the process
+// goes on: the next run cuts the source as it now is.
+TEST_F(SplitTest, ASourceCutShortDuringTheRunCancelsItCleanly) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    std::vector<char> source = ChooseSource("data.zip", 3000000, 1457664, "A:\\");
+    const std::string unixSource = UnixPathOf(sources_ / "data.zip");
+    ASSERT_FALSE(unixSource.empty());
+    const size_t left = 2000000;
+    MessageBoxAnswerer boxes;
+    boxes.ThenRun([&](const SeenBox&) {
+             EXPECT_EQ(0, RunUnixCommand("truncate -s " + std::to_string(left) + " '" +
+                                         unixSource + "'"));
+             floppy.InsertEmptyDisk();
+         }, IDRETRY)
+        .Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(InsertDiskText(1457664), boxes.Seen()[0].text);
+    ExpectCancelBox(boxes.Seen()[1]);
+
+    floppy.GatherAll();
+    EXPECT_EQ((std::vector<std::string>{"data.zip.001", "data.zip.002"}), ListFiles(floppy.Pile()));
+    std::vector<char> cut = ReadBytes(floppy.Pile() + "\\data.zip.002");
+    // Up to the first page that could not be read: the file's bytes, then the
+    // zeros of its last page.
+    const size_t kept = left - 1457664;
+    ASSERT_GE(cut.size(), kept);
+    EXPECT_LT(cut.size(), kept + 4096);
+    EXPECT_TRUE(std::equal(source.begin() + 1457664, source.begin() + left, cut.begin()));
+    EXPECT_TRUE(std::all_of(cut.begin() + kept, cut.end(), [](char c) { return c == 0; }));
+
+    ScratchDir again;
+    CopyText(appState.destDir, again.path().c_str());
+    ASSERT_TRUE(SplitFile());
+    EXPECT_TRUE(JoinParts(again.path(), "data.zip", 2) ==
+                std::vector<char>(source.begin(), source.begin() + left));
 }
 
 TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndCancels) {
