@@ -11,6 +11,8 @@
 #include "res/resource.h"
 #include "tests/startup/tray_window.h"
 #include "tests/startup/velk_process.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_drives.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -210,4 +212,59 @@ TEST_F(VelkInstances, ARestartedTaskbarGetsTheRealWindowsIconBack) {
     ForgetTrayIcon(first->window);  // the shell restarted and lost it
     SendMessageA(first->window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ("hidden, icon", WindowLook(first->window));
+}
+
+TEST_F(VelkInstances, HandOffsDuringARunWaitBehindItsPromptAndTheLastLoadsAfterIt) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ASSERT_TRUE(VelkRegistry::WriteDword("UseMRUD", 1));
+    ASSERT_TRUE(VelkRegistry::WriteText("MRUD1", FloppyDrive::kRoot));
+    VelkProcess* first = StartFirst(Quoted(file));
+    ASSERT_NE(nullptr, first);
+    ASSERT_EQ(FloppyDrive::kRoot, ControlText(first->window, IDC_DEST_BOX));
+    PostMessageA(first->window, WM_COMMAND, MAKEWPARAM(IDC_SPLIT, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(first->window, IDC_SPLIT)));
+    HWND prompt = WaitForMessageBox(first);
+    ASSERT_NE(nullptr, prompt) << "no insert-disk prompt";
+
+    // The prompt is titled like the main window and lies above it.
+    for (const std::string& handed : {file, other}) {
+        VelkProcess* later = Start(Quoted(handed));
+        ASSERT_NE(nullptr, later);
+        EXPECT_EQ(0, WaitForExit(later, 10000)) << "the later start with " << handed;
+    }
+    EXPECT_EQ(prompt, GetForegroundWindow()) << "the prompt stays on top";
+    EXPECT_FALSE(IsWindowEnabled(first->window));
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+
+    PressBoxButton(prompt, IDCANCEL);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(prompt); }));
+    HWND cancelled = WaitForMessageBox(first);
+    ASSERT_NE(nullptr, cancelled);
+    EXPECT_EQ("Cancelling File Split", ReadMessageBox(cancelled).text);
+    PressBoxButton(cancelled, IDOK);
+    ASSERT_TRUE(PumpUntil([&] { return ControlText(first->window, IDC_SOURCE_BOX) == other; }, 20000))
+        << ControlText(first->window, IDC_SOURCE_BOX);
+    EXPECT_EQ("File Size : 0.98 KB", ControlText(first->window, IDC_FILE_SIZE_TEXT));
+}
+
+TEST_F(VelkInstances, ALaterStartThatGetsNoAnswerSaysSoAndEnds) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    SuspendThread(first->info.hThread);  // hung: its window takes no message any more
+    DWORD started = GetTickCount();
+    VelkProcess* later = Start(Quoted(file));
+    ASSERT_NE(nullptr, later);
+    HWND box = WaitForMessageBox(later, 30000);
+    ASSERT_NE(nullptr, box) << "the later start showed no box";
+    DWORD waited = GetTickCount() - started;
+    SeenBox seen = ReadMessageBox(box);
+    EXPECT_EQ("VELK is already running but does not answer.\n"
+              "Try again once it responds, or end it and start VELK again.",
+              seen.text);
+    EXPECT_EQ(kWindowTitle, seen.caption);
+    EXPECT_LT(waited, 15000u);
+    PressBoxButton(box, IDOK);
+    EXPECT_EQ(0, WaitForExit(later, 10000));
+    ResumeThread(first->info.hThread);
 }

@@ -3,6 +3,8 @@
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"
+#include "tests/prefs/shell_entry.h"
+#include "tests/support/message_boxes.h"
 
 std::string VelkExePath() {
     char path[MAX_PATH] = "";
@@ -31,6 +33,11 @@ std::vector<HWND> MainWindows() {
     return windows;
 }
 
+void VelkProcessTest::SetUp() {
+    CleanVelkKey::SetUp();
+    DeleteShellEntry();
+}
+
 void VelkProcessTest::TearDown() {
     for (VelkProcess* process : processes) {
         if (WaitForSingleObject(process->info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -42,6 +49,7 @@ void VelkProcessTest::TearDown() {
         delete process;
     }
     processes.clear();
+    DeleteShellEntry();
     CleanVelkKey::TearDown();
 }
 
@@ -53,6 +61,10 @@ VelkProcess* VelkProcessTest::Start(const std::string& arguments) {
     }
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
+    return StartCommandLine(commandLine);
+}
+
+VelkProcess* VelkProcessTest::StartCommandLine(const std::string& commandLine) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
@@ -111,6 +123,32 @@ bool VelkProcessTest::Alive(VelkProcess* process) {
     if (WaitForSingleObject(process->info.hProcess, 0) != WAIT_TIMEOUT) return false;
     DWORD_PTR answer;
     return SendMessageTimeoutA(process->window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
+}
+
+namespace {
+struct BoxSearch {
+    DWORD processId;
+    HWND box;
+};
+BOOL CALLBACK FindBoxOfProcess(HWND window, LPARAM search) {
+    auto* wanted = reinterpret_cast<BoxSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != wanted->processId || !IsWindowVisible(window) || !IsMessageBox(window)) return TRUE;
+    wanted->box = window;
+    return FALSE;
+}
+}  // namespace
+
+HWND WaitForMessageBox(VelkProcess* process, DWORD timeoutMs) {
+    BoxSearch search{process->info.dwProcessId, nullptr};
+    DWORD start = GetTickCount();
+    while (search.box == nullptr && GetTickCount() - start < timeoutMs) {
+        EnumWindows(FindBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+        // Wakes at once should the process end instead.
+        if (search.box == nullptr && WaitForSingleObject(process->info.hProcess, 50) == WAIT_OBJECT_0) break;
+    }
+    return search.box;
 }
 
 std::string ControlText(HWND window, int id) {
