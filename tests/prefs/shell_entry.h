@@ -8,11 +8,10 @@
 
 #include "settings/shell_integration.h"
 
-// The default text of the entry's key, or of the key below it ("command");
+// The default text of the entry's key or of a key below it ("command");
 // "(no such key)" when that key is missing.
 inline std::string ShellEntryText(const std::string& subKey = "") {
-    std::string path = kShellVerbKey;
-    if (!subKey.empty()) path += "\\" + subKey;
+    std::string path = std::string(kShellVerbKey) + (subKey.empty() ? "" : "\\" + subKey);
     char text[1024] = "";
     LONG size = sizeof text;
     if (RegQueryValueA(HKEY_CURRENT_USER, path.c_str(), text, &size) != ERROR_SUCCESS) return "(no such key)";
