@@ -125,30 +125,17 @@ bool VelkProcessTest::Alive(VelkProcess* process) {
     return SendMessageTimeoutA(process->window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
 }
 
-namespace {
-struct BoxSearch {
-    DWORD processId;
-    HWND box;
-};
-BOOL CALLBACK FindBoxOfProcess(HWND window, LPARAM search) {
-    auto* wanted = reinterpret_cast<BoxSearch*>(search);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != wanted->processId || !IsWindowVisible(window) || !IsMessageBox(window)) return TRUE;
-    wanted->box = window;
-    return FALSE;
-}
-}  // namespace
-
 HWND WaitForMessageBox(VelkProcess* process, DWORD timeoutMs) {
-    BoxSearch search{process->info.dwProcessId, nullptr};
     DWORD start = GetTickCount();
-    while (search.box == nullptr && GetTickCount() - start < timeoutMs) {
-        EnumWindows(FindBoxOfProcess, reinterpret_cast<LPARAM>(&search));
+    do {
+        for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner == process->info.dwProcessId && IsWindowVisible(box) && IsMessageBox(box)) return box;
+        }
         // Wakes at once should the process end instead.
-        if (search.box == nullptr && WaitForSingleObject(process->info.hProcess, 50) == WAIT_OBJECT_0) break;
-    }
-    return search.box;
+    } while (GetTickCount() - start < timeoutMs && WaitForSingleObject(process->info.hProcess, 50) == WAIT_TIMEOUT);
+    return nullptr;
 }
 
 std::string ControlText(HWND window, int id) {
