@@ -7,6 +7,7 @@
 #include "about/about_dialog.h"
 #include "core/app_state.h"
 #include "app/custom_size.h"
+#include "app/file_drop.h"
 #include "app/pickers.h"
 #include "app/command_line.h"
 #include "app/tray.h"
@@ -39,6 +40,8 @@ constexpr INT_PTR kCustomSizeAccepted = 0;
 
 // The size box's selection when the run began, put back if anything moves it meanwhile.
 LRESULT sizeIndexOfRun = kFloppyIndex;
+// The last file handed off during the run, taken once the run has ended.
+char handOffOfRun[kPathSize] = "";
 // True while ValidateDestination runs, so that its own boxes do not start another check.
 bool destinationCheckRunning = false;
 // Set once the window is being closed: the focus that leaves the boxes then is no leave.
@@ -65,8 +68,9 @@ void BringWindowBack(HWND window) {
     case WindowState::Normal:
     default:
         ShowWindow(window, SW_SHOW);
-        SetActiveWindow(window);
-        SetForegroundWindow(window);
+        // A box of the window's own that is up (About, a message) stays in front.
+        SetActiveWindow(GetLastActivePopup(window));
+        SetForegroundWindow(GetLastActivePopup(window));
         break;
     }
 }
@@ -228,6 +232,16 @@ void ShowSummary(HWND window) {
     ShowMessage(window, summary, MB_OK);
 }
 
+// A file handed off during the run arrives now, as if handed off at this moment.
+void TakeHandOffOfRun(HWND window) {
+    if (handOffOfRun[0] == '\0') return;
+    char path[kPathSize];
+    CopyText(path, handOffOfRun);
+    handOffOfRun[0] = '\0';
+    COPYDATASTRUCT data{kHandOffTag, static_cast<DWORD>(std::strlen(path) + 1), path};
+    OnCopyData(window, &data);
+}
+
 // The run's own boxes have no owner, so the window is disabled for the run's whole
 // length: nothing may change AppState or start a second run before it ends.
 void OnSplit(HWND window) {
@@ -254,6 +268,7 @@ void OnSplit(HWND window) {
     }
     SetCursor(previousCursor);
     appState.runActive = false;
+    TakeHandOffOfRun(window);
 }
 
 void EndProgram(HWND window) {
@@ -320,12 +335,16 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     const char* text = static_cast<const char*>(data->lpData);
     if (std::memchr(text, '\0', data->cbData) == nullptr) return FALSE;
 
-    BringWindowBack(window);
-
-    // A split under way keeps its source: the run reads it until it ends.
-    if (appState.runActive) return FALSE;
     char path[kPathSize];
-    if (!PathFromArgument(text, path)) return FALSE;
+    bool named = PathFromArgument(text, path);
+    // A split under way keeps its source and its prompt on top of the disabled
+    // window: the file waits for the run's end, the last one handed off winning.
+    if (appState.runActive) {
+        if (named) CopyText(handOffOfRun, path);
+        return FALSE;
+    }
+    BringWindowBack(window);
+    if (!named) return FALSE;
     CopyText(appState.sourcePath, path);
     LoadSourceFile(window);
     return FALSE;
@@ -348,6 +367,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_COPYDATA:
             return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        case WM_DROPFILES:
+            OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+            return FALSE;
         case WM_SYSCOMMAND:
             return OnSysCommand(window, wParam);
         default:

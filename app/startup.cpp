@@ -15,6 +15,12 @@ __attribute__((section("Shared"), shared)) volatile LONG instanceCounter = -1;
 
 namespace {
 
+// How long a later start waits for the running instance to take its argument.
+constexpr UINT kHandOffWaitMs = 5000;
+constexpr char kNoAnswerMessage[] =
+    "VELK is already running but does not answer.\n"
+    "Try again once it responds, or end it and start VELK again.";
+
 // Room for the store when the heap has none left; used at most once per run.
 alignas(SettingsStore) unsigned char reserveStore[sizeof(SettingsStore)];
 bool reserveInUse = false;
@@ -32,6 +38,17 @@ void LetRunningInstanceComeForward(HWND running) {
     if (allow != nullptr && processId != 0) allow(processId);
 }
 
+// The running instance's main window: the first top-level window with the title
+// and a minimise box. Its boxes bear the same title and may lie above it (a run's
+// prompts have no owner); they have no minimise box and would ignore the hand-off.
+HWND FindRunningWindow() {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, nullptr, kWindowTitle)) != nullptr) {
+        if (GetWindowLongA(window, GWL_STYLE) & WS_MINIMIZEBOX) return window;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void SetInitialSource(const char* text) {
@@ -41,7 +58,7 @@ void SetInitialSource(const char* text) {
 }
 
 bool HandOffArguments(const char* arguments) {
-    HWND running = FindWindowExA(nullptr, nullptr, nullptr, kWindowTitle);
+    HWND running = FindRunningWindow();
     if (running == nullptr) return false;
     LetRunningInstanceComeForward(running);
     if (arguments == nullptr) arguments = "";
@@ -49,9 +66,15 @@ bool HandOffArguments(const char* arguments) {
     data.dwData = kHandOffTag;
     data.cbData = static_cast<DWORD>(std::strlen(arguments) + 1);
     data.lpData = const_cast<char*>(arguments);
-    // Waits until the running instance has handled it, however long that takes.
-    SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-    return true;
+    // A running instance that hangs must not hang every later start with it.
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG | SMTO_BLOCK, kHandOffWaitMs, &answer) != 0) {
+        return true;
+    }
+    // A window that went meanwhile was an instance ending: nothing to tell.
+    if (IsWindow(running)) ShowMessage(nullptr, kNoAnswerMessage, MB_OK | MB_ICONEXCLAMATION);
+    return false;
 }
 
 SettingsStore* CreateSettingsStore() {

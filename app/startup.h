@@ -10,7 +10,9 @@ extern volatile LONG instanceCounter;
 void SetInitialSource(const char* text);
 
 // A later start: hands the argument text to the running instance's window, if
-// one is found. Returns whether a window was found and the message sent.
+// one is found, and waits a few seconds at most for it to be taken. Returns
+// whether it was taken; when the running instance did not answer in time, says
+// so in a box of its own first.
 bool HandOffArguments(const char* arguments);
 
 // The run's one settings store. When the heap has no room for it, a store held in

@@ -5,6 +5,8 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/startup.h"
+#include "settings/settings_store.h"
+#include "settings/shell_integration.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     appInstance = instance;
@@ -21,6 +23,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
 
     appState.settings = CreateSettingsStore();
+    // Explorer's entry follows the setting and, like "App Path", where the program
+    // now lies; a registry that refuses leaves the start as it is.
+    SetShellMenuEntry(appState.settings->GetShellMenu());
     SetInitialSource(arguments);
     // The window ends its modal loop with the quit message; see the main window.
     DialogBoxParamA(instance, "VELK", nullptr, MainDialogProc, 0);

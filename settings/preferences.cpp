@@ -12,6 +12,7 @@
 #include "core/app_state.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
+#include "settings/shell_integration.h"
 
 // The first-version records, which every version of the common controls knows
 // (40 bytes each in the 32-bit program), measured as the platform's _V1_SIZE macros do.
@@ -119,6 +120,8 @@ void OnGeneralApply(HWND page) {
     SettingsStore* store = appState.settings;
     store->SetMinToTray(IsChecked(page, IDC_PREF_MIN_TO_TRAY));
     store->SetShellMenu(IsChecked(page, IDC_PREF_SHELL_MENU));
+    // Explorer's entry changes at once, in step with what was stored.
+    SetShellMenuEntry(store->GetShellMenu());
 }
 
 // Both pages answer their notifications alike: apply writes, and the page may

@@ -1,5 +1,8 @@
 #include "tests/app/main_window_fixture.h"
 
+#include <shlobj.h>
+
+#include <cstring>
 #include <vector>
 
 #include "core/app_state.h"
@@ -100,6 +103,19 @@ void MainWindowTest::TypeAndLeave(int box, const std::string& text, int next) {
 void MainWindowTest::Click(int button) {
     SendMessageA(Item(button), BM_CLICK, 0, 0);
     Settle();
+}
+
+void MainWindowTest::Drop(const std::vector<std::string>& paths) {
+    // A DROPFILES record, then the names, each ended by a zero, and one more zero.
+    std::string names;
+    for (const std::string& path : paths) names += path + '\0';
+    names += '\0';
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    std::memcpy(header + 1, names.data(), names.size());
+    GlobalUnlock(drop);
+    SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
 }
 
 void MainWindowTest::ChooseSize(int index) {

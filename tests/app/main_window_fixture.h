@@ -34,6 +34,8 @@ protected:
     void Focus(int id) { SetFocus(Item(id)); }
     void TypeAndLeave(int box, const std::string& text, int next);
     void Click(int button);
+    // Files dropped from Explorer: WM_DROPFILES with the HDROP Explorer builds.
+    void Drop(const std::vector<std::string>& paths);
     void ChooseSize(int index);
 
     // Waits until the window's thread is idle (handles pending messages).

@@ -63,7 +63,7 @@ private:
 BoxNestingWatch* BoxNestingWatch::watch_ = nullptr;
 }  // namespace
 
-TEST_F(MainWindowTest, NothingChangesTheRunWhileItsInsertDiskPromptIsUp) {
+TEST_F(MainWindowTest, NothingChangesTheRunWhileItsInsertDiskPromptIsUpAndAHandOffWaitsForItsEnd) {
     SKIP_WITHOUT_FLOPPY();
     FloppyDrive floppy;
     ScratchDir src;
@@ -95,6 +95,7 @@ TEST_F(MainWindowTest, NothingChangesTheRunWhileItsInsertDiskPromptIsUp) {
             COPYDATASTRUCT handOff{kHandOffTag, static_cast<DWORD>(other.size() + 1),
                                    const_cast<char*>(other.c_str())};
             SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&handOff));
+            Drop({other});
             SendMessageA(Item(IDC_CLOSE), BM_CLICK, 0, 0);
             sourceDuringRun = appState.sourcePath;
             splitSizeDuringRun = appState.splitSize;
@@ -132,7 +133,9 @@ TEST_F(MainWindowTest, NothingChangesTheRunWhileItsInsertDiskPromptIsUp) {
     std::vector<char> second = ReadBytes(floppy.Pile() + "\\data.zip.002");
     joined.insert(joined.end(), second.begin(), second.end());
     EXPECT_TRUE(joined == bytes);
-    EXPECT_EQ("File Size : 0KB", Text(IDC_FILE_SIZE_TEXT));
+    // The file handed off meanwhile is taken once the run has ended.
+    EXPECT_EQ(other, Text(IDC_SOURCE_BOX));
+    EXPECT_EQ("File Size : 100 Bytes", Text(IDC_FILE_SIZE_TEXT));
 }
 
 TEST_F(MainWindowTest, ARejectedDestinationThenSplitShowsBoxesOneAtATime) {

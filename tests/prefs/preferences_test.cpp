@@ -11,6 +11,7 @@
 #include "settings/settings_store.h"
 #include "tests/prefs/prefs_fixture.h"
 #include "tests/prefs/sheet_driver.h"
+#include "tests/prefs/shell_entry.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/unix_command.h"
 
@@ -158,6 +159,27 @@ TEST_F(PreferencesSheet, EveryControlEnablesApplyAndApplyWritesAndKeepsTheSheetO
     EXPECT_EQ(Number(0), ReadNumber("ShlRtClkEn"));
     EXPECT_EQ(Number(0), ReadNumber("UseMRUD"));
     EXPECT_EQ(Number(2), ReadNumber("MRUDLimit"));
+    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+}
+
+TEST_F(PreferencesSheet, ShellIntegrationAddsOrRemovesExplorersEntryAtOnceAndNothingElse) {
+    const char neighbour[] = "Software\\Classes\\*\\shell\\VelkTestNeighbour";  // another program's verb
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, neighbour, REG_SZ, "other.exe", 0));
+    ASSERT_TRUE(SetShellMenuEntry(true));  // as the start left it
+    MessageBoxAnswerer boxes;
+    ASSERT_TRUE(DriveSheet(OpenSheet(), [&](HWND sheet) {
+        HWND general = ShowPage(sheet, kGeneral);
+        ClickControl(general, IDC_PREF_SHELL_MENU);
+        ApplyNow(sheet);
+        EXPECT_EQ("(no such key)", ShellEntryText());
+        ClickControl(general, IDC_PREF_SHELL_MENU);
+        PressSheetButton(sheet, PSBTN_OK);
+    }));
+    EXPECT_EQ(kShellVerbText, ShellEntryText());
+    char text[16] = "";
+    LONG size = sizeof text;
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueA(HKEY_CURRENT_USER, neighbour, text, &size)) << "the neighbour went";
+    SHDeleteKeyA(HKEY_CURRENT_USER, neighbour);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
 }
 

@@ -5,6 +5,7 @@
 #include "app/tray.h"
 #include "settings/preferences.h"
 #include "settings/settings_store.h"
+#include "tests/prefs/shell_entry.h"
 
 Number ReadNumber(const char* name) {
     RawValue value = VelkRegistry::Read(name);
@@ -28,6 +29,7 @@ void PrefsFixture::TearDown() {
     }
     if (owner_) DestroyWindow(owner_);
     EndStore();
+    DeleteShellEntry();  // OK and Apply register this test program with Explorer
     CleanVelkKey::TearDown();
 }
 

@@ -98,14 +98,14 @@ TEST_F(HandOffTest, WithoutArgumentsOrWithNoExistingPathOnlyTheWindowComesBack) 
     EXPECT_STREQ(other.c_str(), appState.sourcePath);
 }
 
-TEST_F(HandOffTest, DuringASplitRunTheSourceStaysTheRuns) {
+TEST_F(HandOffTest, DuringASplitRunTheSourceAndTheWindowStayTheRuns) {
     CopyText(appState.sourcePath, other.c_str());
     appState.fileSize = 1000;
     appState.partCount = 1;
     appState.runActive = true;
     Minimize();
     HandOffArguments(file.c_str());
-    EXPECT_EQ("state Normal, visible, no icon", Describe(window));
+    EXPECT_EQ("state InTray, hidden, icon", Describe(window));
     EXPECT_STREQ(other.c_str(), appState.sourcePath);
     EXPECT_EQ(1000u, appState.fileSize);
     EXPECT_EQ(1u, appState.partCount);
@@ -163,11 +163,13 @@ TEST_F(HandOffTest, MalformedMessagesChangeNothing) {
 namespace {
 std::vector<std::string> carried;
 ULONG_PTR carriedTag;
+HWND carriedTo;
 
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COPYDATA) {
         auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
         carriedTag = data->dwData;
+        carriedTo = window;
         carried.emplace_back(static_cast<const char*>(data->lpData), data->cbData);
         return 0;
     }
@@ -175,7 +177,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 }  // namespace
 
-TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheWindowWithTheTitle) {
+TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheMainWindowPastBoxesTitledAlike) {
     ASSERT_FALSE(HandOffArguments("C:\\data.zip")) << "found a window without one being there";
 
     WNDCLASSA windowClass{};
@@ -183,17 +185,23 @@ TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheWindowWithTheTitle)
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "VelkHandOffRecorder";
     RegisterClassA(&windowClass);
-    HWND recorder = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_OVERLAPPED, 0, 0, 50, 50,
-                                    nullptr, nullptr, windowClass.hInstance, nullptr);
+    // A box titled alike lies above it: the hand-off passes it by.
+    HWND box = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_POPUP | WS_CAPTION, 0, 0, 50, 50,
+                               nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND recorder = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 50,
+                                    50, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ASSERT_NE(nullptr, recorder);
     carried.clear();
     const char quoted[] = "\"C:\\My Files\\data.zip\" ";
     EXPECT_TRUE(HandOffArguments(quoted));
     EXPECT_TRUE(HandOffArguments(""));
     DestroyWindow(recorder);
+    DestroyWindow(box);
 
     ASSERT_EQ(2u, carried.size());
     EXPECT_EQ(kHandOffTag, carriedTag);
+    EXPECT_EQ(recorder, carriedTo);
     EXPECT_EQ(std::string(quoted, sizeof quoted), carried[0]) << "the text and its zero, quotes and blank kept";
     EXPECT_EQ(std::string("\0", 1), carried[1]);
 }

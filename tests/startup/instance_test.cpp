@@ -9,8 +9,12 @@
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"
+#include "settings/shell_integration.h"
+#include "tests/prefs/shell_entry.h"
 #include "tests/startup/tray_window.h"
 #include "tests/startup/velk_process.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_drives.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -210,4 +214,97 @@ TEST_F(VelkInstances, ARestartedTaskbarGetsTheRealWindowsIconBack) {
     ForgetTrayIcon(first->window);  // the shell restarted and lost it
     SendMessageA(first->window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ("hidden, icon", WindowLook(first->window));
+}
+
+TEST_F(VelkInstances, EveryStartPutsExplorersEntryInStepWithTheSettingAndItsOwnPath) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    EXPECT_EQ(kShellVerbText, ShellEntryText());
+    EXPECT_EQ(Quoted(VelkExePath()) + " \"%1\"", ShellEntryText("command"));
+    TerminateProcess(first->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(first));
+
+    std::string moved = folder / "moved velk.exe";  // the program, moved elsewhere
+    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), moved.c_str(), FALSE));
+    VelkProcess* copy = StartCommandLine(Quoted(moved));
+    ASSERT_NE(nullptr, copy);
+    ASSERT_NE(nullptr, WaitForWindow(copy));
+    EXPECT_EQ(Quoted(moved) + " \"%1\"", ShellEntryText("command"));
+    TerminateProcess(copy->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(copy));
+
+    ASSERT_TRUE(VelkRegistry::WriteDword("ShlRtClkEn", 0));
+    ASSERT_NE(nullptr, StartFirst(""));
+    EXPECT_EQ("(no such key)", ShellEntryText());
+}
+
+TEST_F(VelkInstances, ExplorersEntryHandsTheFileToTheRunningInstanceOrStartsWithIt) {
+    // The registered command with %1 replaced by a path with blanks, as Explorer runs it.
+    auto runEntry = [&] {
+        std::string line = ShellEntryText("command");
+        std::size_t at = line.find("%1");
+        return at == std::string::npos ? nullptr : StartCommandLine(line.replace(at, 2, file));
+    };
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    VelkProcess* later = runEntry();
+    ASSERT_NE(nullptr, later) << ShellEntryText("command");
+    EXPECT_EQ(0, WaitForExit(later));
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    TerminateProcess(first->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(first));
+
+    VelkProcess* started = runEntry();
+    ASSERT_NE(nullptr, started);
+    ASSERT_NE(nullptr, WaitForWindow(started));
+    EXPECT_EQ(file, ControlText(started->window, IDC_SOURCE_BOX));
+}
+
+TEST_F(VelkInstances, HandOffsDuringARunWaitBehindItsPromptAndTheLastLoadsAfterIt) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ASSERT_TRUE(VelkRegistry::WriteDword("UseMRUD", 1));  // the floppy as the newest destination
+    ASSERT_TRUE(VelkRegistry::WriteText("MRUD1", FloppyDrive::kRoot));
+    VelkProcess* first = StartFirst(Quoted(file));
+    ASSERT_NE(nullptr, first);
+    PostMessageA(first->window, WM_COMMAND, MAKEWPARAM(IDC_SPLIT, BN_CLICKED), 0);
+    HWND prompt = WaitForMessageBox(first);
+    ASSERT_NE(nullptr, prompt) << "no insert-disk prompt";
+
+    // The prompt is titled like the main window and lies above it.
+    for (const std::string& handed : {file, other}) {
+        VelkProcess* later = Start(Quoted(handed));
+        ASSERT_NE(nullptr, later);
+        EXPECT_EQ(0, WaitForExit(later, 10000)) << handed;
+    }
+    EXPECT_EQ(prompt, GetForegroundWindow()) << "the prompt stays on top";
+    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+
+    PressBoxButton(prompt, IDCANCEL);  // then "Cancelling File Split"
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(prompt); }));
+    HWND cancelled = WaitForMessageBox(first);
+    ASSERT_NE(nullptr, cancelled);
+    PressBoxButton(cancelled, IDOK);
+    EXPECT_TRUE(PumpUntil([&] { return ControlText(first->window, IDC_SOURCE_BOX) == other; }, 20000))
+        << ControlText(first->window, IDC_SOURCE_BOX);
+}
+
+TEST_F(VelkInstances, ALaterStartThatGetsNoAnswerSaysSoAndEnds) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    SuspendThread(first->info.hThread);  // hung: its window takes no message any more
+    DWORD started = GetTickCount();
+    VelkProcess* later = Start(Quoted(file));
+    ASSERT_NE(nullptr, later);
+    HWND box = WaitForMessageBox(later, 30000);
+    ASSERT_NE(nullptr, box) << "the later start showed no box";
+    EXPECT_LT(GetTickCount() - started, 15000u);
+    SeenBox seen = ReadMessageBox(box);
+    EXPECT_EQ("VELK is already running but does not answer.\n"
+              "Try again once it responds, or end it and start VELK again.",
+              seen.text);
+    EXPECT_EQ(kWindowTitle, seen.caption);
+    PressBoxButton(box, IDOK);
+    EXPECT_EQ(0, WaitForExit(later, 10000));
+    ResumeThread(first->info.hThread);
 }

@@ -3,6 +3,8 @@
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"
+#include "tests/prefs/shell_entry.h"
+#include "tests/support/message_boxes.h"
 
 std::string VelkExePath() {
     char path[MAX_PATH] = "";
@@ -31,6 +33,11 @@ std::vector<HWND> MainWindows() {
     return windows;
 }
 
+void VelkProcessTest::SetUp() {
+    CleanVelkKey::SetUp();
+    DeleteShellEntry();
+}
+
 void VelkProcessTest::TearDown() {
     for (VelkProcess* process : processes) {
         if (WaitForSingleObject(process->info.hProcess, 0) == WAIT_TIMEOUT) {
@@ -42,6 +49,7 @@ void VelkProcessTest::TearDown() {
         delete process;
     }
     processes.clear();
+    DeleteShellEntry();
     CleanVelkKey::TearDown();
 }
 
@@ -53,6 +61,10 @@ VelkProcess* VelkProcessTest::Start(const std::string& arguments) {
     }
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
+    return StartCommandLine(commandLine);
+}
+
+VelkProcess* VelkProcessTest::StartCommandLine(const std::string& commandLine) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
@@ -111,6 +123,19 @@ bool VelkProcessTest::Alive(VelkProcess* process) {
     if (WaitForSingleObject(process->info.hProcess, 0) != WAIT_TIMEOUT) return false;
     DWORD_PTR answer;
     return SendMessageTimeoutA(process->window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
+}
+
+HWND WaitForMessageBox(VelkProcess* process, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    do {
+        for (HWND box = nullptr; (box = FindWindowExA(nullptr, box, "#32770", nullptr)) != nullptr;) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(box, &owner);
+            if (owner == process->info.dwProcessId && IsWindowVisible(box) && IsMessageBox(box)) return box;
+        }
+        // Wakes at once should the process end instead.
+    } while (GetTickCount() - start < timeoutMs && WaitForSingleObject(process->info.hProcess, 50) == WAIT_TIMEOUT);
+    return nullptr;
 }
 
 std::string ControlText(HWND window, int id) {

@@ -24,10 +24,13 @@ struct VelkProcess {
 // started, whatever happened in between.
 class VelkProcessTest : public CleanVelkKey {
 protected:
+    void SetUp() override;  // without Explorer's entry too
     void TearDown() override;
 
     // Starts velk.exe with the argument text (nothing when empty); null on failure.
     VelkProcess* Start(const std::string& arguments);
+    // Starts a whole command line, as the shell runs a registered command.
+    VelkProcess* StartCommandLine(const std::string& commandLine);
     // Starts it and waits until its main window is there and answers.
     VelkProcess* StartFirst(const std::string& arguments);
     // Waits for the process's main window; null when it did not come.
@@ -38,6 +41,9 @@ protected:
 
     std::vector<VelkProcess*> processes;
 };
+
+// A visible message box of the process, waited for; null when none came.
+HWND WaitForMessageBox(VelkProcess* process, DWORD timeoutMs = 20000);
 
 // The text of a control of another process's window (WM_GETTEXT across processes).
 std::string ControlText(HWND window, int id);
