@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "app/custom_size.h"
 #include "app/pickers.h"
+#include "app/split_progress.h"
 #include "app/command_line.h"
 #include "app/tray.h"
 #include "dest/validate_destination.h"
@@ -240,7 +241,7 @@ void OnSplit(HWND window) {
     EnableWindow(window, FALSE);
     HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
-    bool succeeded = SplitFile() && WriteMergeScript();
+    bool succeeded = SplitWithProgress(window);
 
     EnableWindow(window, TRUE);
     // A closing ownerless box cannot hand the activation back to a disabled window.
