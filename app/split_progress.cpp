@@ -10,17 +10,17 @@
 namespace {
 // The bar's scale: the source's bytes written, in thousandths.
 constexpr int kBarRange = 1000;
-// The waiting messages are handled after every slice that took longer than this
-// (microseconds), and otherwise at least this often: each look at the queue is a
-// round trip to the window system, too many to make twice for every part of a few
-// hundred KB. The window thus answers within one slice's time.
-constexpr ULONGLONG kPumpInterval = 15000;
+// The waiting messages are handled at the first report that comes at least this
+// long (microseconds) after they were last handled: each look at the queue is a
+// round trip to the window system, too many to make for every part of a few hundred
+// KB. The window thus answers within this time and one slice's.
+constexpr ULONGLONG kPumpInterval = 50000;
 // The part's text and the bar are each brought up to date at most this often, and
 // never more often than keeps their own drawing under 1/kDrawCostShare of the run:
 // a themed progress bar takes tens of milliseconds to draw on a slow machine or
 // under an emulator, a fraction of one elsewhere. Each is timed as it is drawn.
-constexpr ULONGLONG kDrawInterval = 100000;
-constexpr ULONGLONG kDrawCostShare = 100;
+constexpr ULONGLONG kDrawInterval = 200000;
+constexpr ULONGLONG kDrawCostShare = 200;
 
 // When one of the two may be drawn next.
 struct DrawTimer {
@@ -43,9 +43,14 @@ int shownBar = -1;
 
 ULONGLONG Microseconds() {
     static LARGE_INTEGER frequency = {};
-    if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+    if (frequency.QuadPart == 0 && !QueryPerformanceFrequency(&frequency)) {
+        frequency.QuadPart = 0;
+    }
     LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
+    // Without a performance counter, the tick count has to do.
+    if (frequency.QuadPart == 0 || !QueryPerformanceCounter(&now)) {
+        return static_cast<ULONGLONG>(GetTickCount()) * 1000;
+    }
     // Whole seconds first: counts times a million would overflow at a high frequency.
     ULONGLONG count = static_cast<ULONGLONG>(now.QuadPart);
     ULONGLONG perSecond = static_cast<ULONGLONG>(frequency.QuadPart);

@@ -68,14 +68,15 @@ fresh_out() {
 }
 
 # run_engine_as MODE SIZE: one run of velk_bench (split: as the program runs it; whole:
-# without slicing and message handling); prints its milliseconds.
+# without slicing and message handling); prints its milliseconds, then those spent in
+# the progress window's hook (handling the messages and drawing; 0 for whole).
 run_engine_as() {
     local line
     line=$(wine "$bench_exe" "$1" "$(winpath "$source")" "$(winpath "$out")" "$2") ||
         { echo "bench: the engine failed: $line" >&2; exit 1; }
-    echo "$line" | awk '{print $2}'
+    echo "$line" | awk '{print $2, $10}'
 }
-run_engine() { run_engine_as split "$split_size"; }
+run_engine() { run_engine_as split "$split_size" | awk '{print $1}'; }
 run_split() {
     local t0; t0=$(now_ms)
     split -b "$split_size" -a 3 -d "$source" "$out/source.bin." || exit 1
@@ -149,9 +150,12 @@ for ((r = 0; r < rounds; r++)); do
         declare -A pair=()
         for mode in $([ $((r % 2)) -eq 0 ] && echo "split whole" || echo "whole split"); do
             fresh_out
-            t=$(run_engine_as "$mode" "$size") || exit 1
+            line=$(run_engine_as "$mode" "$size") || exit 1
+            t=${line% *}
             times[${mode}_$size]+="$t "
             pair[$mode]=$t
+            [ "$mode" = split ] && times[hook_$size]+="$(awk -v h="${line#* }" -v t="$t" \
+                'BEGIN {printf "%.4f", (t > 0 ? h / t : 0)}') "
         done
         # The round's own ratio: the two runs side by side see the same machine load.
         times[ratio_$size]+="$(awk -v a="${pair[split]}" -v b="${pair[whole]}" \
@@ -164,6 +168,7 @@ for size in "$split_size" "$large_size"; do
     echo "bench: parts of $size bytes, with ms: ${times[split_$size]}"
     echo "bench: parts of $size bytes, without ms: ${times[whole_$size]}"
     echo "bench: parts of $size bytes, with/without per round: ${times[ratio_$size]}"
+    echo "bench: parts of $size bytes, share of the run in the progress hook: ${times[hook_$size]}"
 done
 
 engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
@@ -190,9 +195,12 @@ for size in "$split_size" "$large_size"; do
     without=$(echo "${times[whole_$size]}" | tr ' ' '\n' | grep . | median)
     paired=$(echo "${times[ratio_$size]}" | tr ' ' '\n' | grep . | sort -g |
         awk '{v[NR] = $1} END {printf "%.3f", v[int((NR + 1) / 2)]}')
+    hook=$(echo "${times[hook_$size]}" | tr ' ' '\n' | grep . | sort -g |
+        awk '{v[NR] = $1} END {printf "%.1f", 100 * v[int((NR + 1) / 2)]}')
     printf "  parts of %-9s bytes: with %s, without %s, with/without %s (median of the rounds' own ratios %s)\n" \
         "$size" "$with" "$without" \
         "$(awk -v a="$with" -v b="$without" 'BEGIN {printf "%.3f", (b > 0 ? a / b : 0)}')" "$paired"
+    echo "    of the run with them, in the progress window's hook (messages and drawing): $hook %"
 done
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
