@@ -9,6 +9,7 @@
 #include "app/custom_size.h"
 #include "app/file_drop.h"
 #include "app/pickers.h"
+#include "app/split_progress.h"
 #include "app/command_line.h"
 #include "app/tray.h"
 #include "dest/validate_destination.h"
@@ -251,7 +252,7 @@ void OnSplit(HWND window) {
     EnableWindow(window, FALSE);
     HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
-    bool succeeded = SplitFile() && WriteMergeScript();
+    bool succeeded = SplitWithProgress(window);
 
     EnableWindow(window, TRUE);
     // A closing ownerless box cannot hand the activation back to a disabled window.

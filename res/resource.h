@@ -7,6 +7,7 @@
 #define IDD_ABOUT 105
 #define IDD_PREF_DIRECTORY 107
 #define IDD_PREF_GENERAL 109
+#define IDD_SPLIT_PROGRESS 111
 
 // Main window ("VELK")
 #define IDC_ABOUT 1000
@@ -34,3 +35,7 @@
 #define IDC_PREF_RECENT_LIMIT 1019
 #define IDC_PREF_MIN_TO_TRAY 1020
 #define IDC_PREF_SHELL_MENU 1022
+
+// Progress window of a split run (IDD_SPLIT_PROGRESS); its Cancel button is IDCANCEL
+#define IDC_PROGRESS_PART 1030
+#define IDC_PROGRESS_BAR 1031

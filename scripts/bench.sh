@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Benchmark of the split engine. Makes a source of random bytes (1 GiB unless told
 # otherwise), then in one run, alternating the contenders round by round, times
-#   engine - SplitFile under Wine cutting it into 1457664-byte parts, timed inside
-#            its own process (bench/split_bench.cpp), so Wine's start-up is not counted;
+#   engine - SplitFile under Wine cutting it into 1457664-byte parts as the program
+#            runs it (slices of 4 MiB, the progress window open and the waiting messages
+#            handled between slices), timed inside its own process (bench/split_bench.cpp),
+#            so Wine's start-up is not counted;
 #   split  - coreutils `split -b 1457664 -a 3 -d` into the same file system;
 #   cp     - a plain copy of the file there (the copy limit);
 #   floor  - bench/floor.cpp, native: one mapping of the source and one mapping per
 #            part with one memory copy each (the floor of the engine's design here);
 # and then the merge: the written script run by the command interpreter under Wine
-# (timed inside Wine as well) against `cat` of the parts into one file.
-# Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat.
+# (timed inside Wine as well) against `cat` of the parts into one file; and last the
+# cost of the slicing and message handling: the same run with them against without
+# them (each part copied at once, no progress window), in 1457664-byte parts and in
+# parts of 64 MiB, the two alternating round by round.
+# Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat,
+# and with/without for each part size (at most 1.03 is the aim).
 # Last, the address space one run holds at its peak, for a 1 GiB and a 3.5 GiB source.
 #   scripts/bench.sh [size in MiB]      VELK_BENCH_MIB=size  VELK_BENCH_ROUNDS=rounds (>= 5)
 set -uo pipefail
@@ -62,12 +68,16 @@ fresh_out() {
     sync
 }
 
-run_engine() {
+# run_engine_as MODE SIZE: one run of velk_bench (split: as the program runs it; whole:
+# without slicing and message handling); prints its milliseconds, then those spent in
+# the progress window's hook (handling the messages and drawing; 0 for whole).
+run_engine_as() {
     local line
-    line=$(wine "$bench_exe" split "$(winpath "$source")" "$(winpath "$out")" "$split_size") ||
+    line=$(wine "$bench_exe" "$1" "$(winpath "$source")" "$(winpath "$out")" "$2") ||
         { echo "bench: the engine failed: $line" >&2; exit 1; }
-    echo "$line" | awk '{print $2}'
+    echo "$line" | awk '{print $2, $10}'
 }
+run_engine() { run_engine_as split "$split_size" | awk '{print $1}'; }
 run_split() {
     local t0; t0=$(now_ms)
     split -b "$split_size" -a 3 -d "$source" "$out/source.bin." || exit 1
@@ -133,6 +143,35 @@ echo "bench: merge ms: ${times[merge]}"
 echo "bench: cat ms: ${times[cat]}"
 rm -rf "$out" "$merge" "$data/cat.out"
 
+# The slicing and message handling: with them (split) and without (whole), same
+# source, same part size, the order swapped every round.
+large_size=$((64 * 1048576))
+for ((r = 0; r < rounds; r++)); do
+    for size in "$split_size" "$large_size"; do
+        declare -A pair=()
+        for mode in $([ $((r % 2)) -eq 0 ] && echo "split whole" || echo "whole split"); do
+            fresh_out
+            line=$(run_engine_as "$mode" "$size") || exit 1
+            t=${line% *}
+            times[${mode}_$size]+="$t "
+            pair[$mode]=$t
+            [ "$mode" = split ] && times[hook_$size]+="$(awk -v h="${line#* }" -v t="$t" \
+                'BEGIN {printf "%.4f", (t > 0 ? h / t : 0)}') "
+        done
+        # The round's own ratio: the two runs side by side see the same machine load.
+        times[ratio_$size]+="$(awk -v a="${pair[split]}" -v b="${pair[whole]}" \
+            'BEGIN {printf "%.4f", (b > 0 ? a / b : 0)}') "
+    done
+    echo "bench: with and without slicing, round $((r + 1)) done"
+done
+rm -rf "$out"
+for size in "$split_size" "$large_size"; do
+    echo "bench: parts of $size bytes, with ms: ${times[split_$size]}"
+    echo "bench: parts of $size bytes, without ms: ${times[whole_$size]}"
+    echo "bench: parts of $size bytes, with/without per round: ${times[ratio_$size]}"
+    echo "bench: parts of $size bytes, share of the run in the progress hook: ${times[hook_$size]}"
+done
+
 engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
 split_ms=$(echo "${times[split]}" | tr ' ' '\n' | grep . | median)
 cp_ms=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
@@ -151,6 +190,19 @@ echo "Merge, median of $rounds rounds (ms):"
 echo "  merge script under Wine's cmd.exe (timed inside Wine)    $merge_ms   rebuilt file equal to the source: $merged_ok"
 echo "  cat of the parts                                         $cat_ms"
 echo "  merge/cat $(ratio "$merge_ms" "$cat_ms")"
+echo "Slicing and message handling, with against without (same source, alternating), median of $rounds rounds (ms):"
+for size in "$split_size" "$large_size"; do
+    with=$(echo "${times[split_$size]}" | tr ' ' '\n' | grep . | median)
+    without=$(echo "${times[whole_$size]}" | tr ' ' '\n' | grep . | median)
+    paired=$(echo "${times[ratio_$size]}" | tr ' ' '\n' | grep . | sort -g |
+        awk '{v[NR] = $1} END {printf "%.3f", v[int((NR + 1) / 2)]}')
+    hook=$(echo "${times[hook_$size]}" | tr ' ' '\n' | grep . | sort -g |
+        awk '{v[NR] = $1} END {printf "%.1f", 100 * v[int((NR + 1) / 2)]}')
+    printf "  parts of %-9s bytes: with %s, without %s, with/without %s (median of the rounds' own ratios %s)\n" \
+        "$size" "$with" "$without" \
+        "$(awk -v a="$with" -v b="$without" 'BEGIN {printf "%.3f", (b > 0 ? a / b : 0)}')" "$paired"
+    echo "    of the run with them, in the progress window's hook (messages and drawing): $hook %"
+done
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
 echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"

@@ -12,6 +12,7 @@
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
 SplitProgressHook splitProgressHook = nullptr;
+DWORD splitSliceSize = kSliceSize;
 
 void ComputePartCount() {
     DWORD fileSize = appState.fileSize;
@@ -132,8 +133,8 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
         partWriter->OpenForWrite(scratchText, length)) {
         written = Report();
         while (written && progress.partDone < length) {
-            DWORD slice = length - progress.partDone < kSliceSize ? length - progress.partDone
-                                                                  : kSliceSize;
+            DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
+                                                                      : splitSliceSize;
             written = CopySlice(slice);
             if (written) {
                 progress.partDone += slice;

@@ -11,6 +11,7 @@ extern MappedFile* partWriter;
 // A part is copied in slices of at most this many bytes; between slices the run
 // reports its progress, so the caller can keep its window answering.
 constexpr DWORD kSliceSize = 4u << 20;
+extern DWORD splitSliceSize;  // kSliceSize; the benchmark compares a run in whole parts
 
 // How far a run is: part `part` of `partCount`, `partDone` of its `partLength`
 // bytes written, and `bytesDone` of the source's `fileSize` bytes in all.

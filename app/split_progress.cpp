@@ -1,0 +1,199 @@
+#include "app/split_progress.h"
+
+#include <commctrl.h>
+
+#include "core/app_state.h"
+#include "res/resource.h"
+#include "split/merge_script.h"
+#include "split/split_run.h"
+
+namespace {
+// The bar's scale: the source's bytes written, in thousandths.
+constexpr int kBarRange = 1000;
+// The waiting messages are handled at the first report that comes at least this
+// long (microseconds) after they were last handled: each look at the queue is a
+// round trip to the window system, too many to make for every part of a few hundred
+// KB. The window thus answers within this time and one slice's.
+constexpr ULONGLONG kPumpInterval = 50000;
+// The part's text and the bar are each brought up to date at most this often, and
+// never more often than keeps their own drawing under 1/kDrawCostShare of the run:
+// a themed progress bar takes tens of milliseconds to draw on a slow machine or
+// under an emulator, a fraction of one elsewhere. Each is timed as it is drawn.
+constexpr ULONGLONG kDrawInterval = 200000;
+constexpr ULONGLONG kDrawCostShare = 200;
+
+// When one of the two may be drawn next.
+struct DrawTimer {
+    ULONGLONG next;
+    bool Due(ULONGLONG now) const { return now >= next; }
+    void Drawn(ULONGLONG start, ULONGLONG end) {
+        ULONGLONG pause = (end - start) * kDrawCostShare;
+        next = end + (pause > kDrawInterval ? pause : kDrawInterval);
+    }
+};
+
+HWND progressWindow = nullptr;
+SplitProgressHook previousHook = nullptr;
+bool cancelRequested = false;
+ULONGLONG nextPump = 0;
+DrawTimer partTimer = {0};
+DrawTimer barTimer = {0};
+DWORD shownPart = 0;
+int shownBar = -1;
+
+ULONGLONG Microseconds() {
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0 && !QueryPerformanceFrequency(&frequency)) {
+        frequency.QuadPart = 0;
+    }
+    LARGE_INTEGER now;
+    // Without a performance counter, the tick count has to do.
+    if (frequency.QuadPart == 0 || !QueryPerformanceCounter(&now)) {
+        return static_cast<ULONGLONG>(GetTickCount()) * 1000;
+    }
+    // Whole seconds first: counts times a million would overflow at a high frequency.
+    ULONGLONG count = static_cast<ULONGLONG>(now.QuadPart);
+    ULONGLONG perSecond = static_cast<ULONGLONG>(frequency.QuadPart);
+    return count / perSecond * 1000000 + count % perSecond * 1000000 / perSecond;
+}
+
+// Each returns whether it drew anything.
+bool ShowPart(const SplitProgress& progress) {
+    if (progress.part == shownPart) return false;
+    ULONGLONG start = Microseconds();
+    char text[64];
+    FormatText(text, sizeof text, "Part %lu of %lu", static_cast<unsigned long>(progress.part),
+               static_cast<unsigned long>(progress.partCount));
+    SetDlgItemTextA(progressWindow, IDC_PROGRESS_PART, text);
+    shownPart = progress.part;
+    partTimer.Drawn(start, Microseconds());
+    return true;
+}
+
+bool ShowBar(const SplitProgress& progress) {
+    int bar = progress.fileSize == 0
+                  ? 0
+                  : static_cast<int>(static_cast<ULONGLONG>(progress.bytesDone) * kBarRange /
+                                     progress.fileSize);
+    if (bar == shownBar) return false;
+    ULONGLONG start = Microseconds();
+    SendDlgItemMessageA(progressWindow, IDC_PROGRESS_BAR, PBM_SETPOS, bar, 0);
+    shownBar = bar;
+    barTimer.Drawn(start, Microseconds());
+    return true;
+}
+
+// Everything waiting in the thread's queue, as the modal loop that the run
+// interrupts would handle it: the main window (disabled for the run, so it takes no
+// input) still paints, moves and hears its tray icon, and holds off commands as ever.
+// Returns the time it ended.
+ULONGLONG PumpWaitingMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Not this loop's to take: left for the loop that runs the program.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (progressWindow != nullptr && IsDialogMessageA(progressWindow, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    ULONGLONG now = Microseconds();
+    nextPump = now + kPumpInterval;
+    return now;
+}
+
+// The split run's hook: before each part and after each slice. Returning false
+// makes the run stop there, as cancelled.
+bool OnSplitProgress(const SplitProgress& progress) {
+    ULONGLONG now = Microseconds();
+    if (now >= nextPump) now = PumpWaitingMessages();
+    if (progressWindow == nullptr) return !cancelRequested;
+    // The last part is shown as it begins, however short it is.
+    bool lastPartBegins = progress.part == progress.partCount && progress.partDone == 0;
+    bool drew = (partTimer.Due(now) || lastPartBegins) && ShowPart(progress);
+    if (barTimer.Due(now) && ShowBar(progress)) drew = true;
+    // What came in while drawing waits no longer than the drawing took.
+    if (drew) PumpWaitingMessages();
+    return !cancelRequested;
+}
+
+void OnCancel(HWND window) {
+    cancelRequested = true;
+    // Taken: the run ends after the slice under way.
+    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
+}
+
+// Centred over the owner, where the user's eyes are; on the screen (DS_CENTER)
+// when the owner is not to be seen.
+void PlaceOverOwner(HWND window) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (owner == nullptr || !IsWindowVisible(owner) || IsIconic(owner)) return;
+    RECT ownerRect;
+    RECT rect;
+    GetWindowRect(owner, &ownerRect);
+    GetWindowRect(window, &rect);
+    int x = (ownerRect.left + ownerRect.right - (rect.right - rect.left)) / 2;
+    int y = (ownerRect.top + ownerRect.bottom - (rect.bottom - rect.top)) / 2;
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OnInitDialog(HWND window) {
+    progressWindow = window;
+    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, kBarRange));
+    SplitProgress start{1, appState.partCount, 0, 0, 0, appState.fileSize};
+    ShowPart(start);
+    ShowBar(start);
+    PlaceOverOwner(window);
+}
+
+INT_PTR CALLBACK ProgressDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        return TRUE;  // the focus goes to Cancel, the only control that takes it
+    case WM_COMMAND:
+        // Escape arrives as IDCANCEL too.
+        if (LOWORD(wParam) == IDCANCEL) OnCancel(window);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+}  // namespace
+
+void OpenSplitProgress(HWND owner) {
+    InitCommonControls();  // the progress bar's class
+    cancelRequested = false;
+    shownPart = 0;
+    shownBar = -1;
+    progressWindow = nullptr;
+    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_SPLIT_PROGRESS), owner,
+                                     ProgressDlgProc, 0);
+    if (window != nullptr) {
+        ShowWindow(window, SW_SHOW);
+        UpdateWindow(window);
+    }
+    // Without the window the run still keeps the program answering; only Cancel is
+    // missing. What came in while the window opened is handled now, and again as
+    // the first part begins, before the run's first slice.
+    PumpWaitingMessages();
+    nextPump = 0;
+    previousHook = splitProgressHook;
+    splitProgressHook = OnSplitProgress;
+}
+
+void CloseSplitProgress() {
+    splitProgressHook = previousHook;
+    previousHook = nullptr;
+    if (progressWindow != nullptr) DestroyWindow(progressWindow);
+    progressWindow = nullptr;
+}
+
+bool SplitWithProgress(HWND owner) {
+    OpenSplitProgress(owner);
+    bool succeeded = SplitFile() && WriteMergeScript();
+    CloseSplitProgress();
+    return succeeded;
+}

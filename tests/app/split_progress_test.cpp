@@ -1,0 +1,183 @@
+// A long run through the real main window: the window answers all through it, the
+// progress window shows the part and a bar that rise to the end, and Escape stops
+// the run after the slice under way with only the bytes really written on disk.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/app_state.h"
+#include "app/main_window.h"
+#include "res/resource.h"
+#include "split/mapped_file.h"
+#include "split/split_run.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/app/ui_script.h"
+#include "tests/support/message_boxes.h"
+#include "tests/support/test_files.h"
+
+namespace {
+struct ProgressSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchProgress(HWND window, LPARAM data) {
+    ProgressSearch* search = reinterpret_cast<ProgressSearch*>(data);
+    char cls[32] = "";
+    GetClassNameA(GetDlgItem(window, IDC_PROGRESS_BAR), cls, sizeof cls);
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) != search->owner ||
+        lstrcmpiA(cls, PROGRESS_CLASSA) != 0) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+// The run's progress window, told by its bar without a message to it (another
+// thread asks while the window's own thread is busy), or null.
+HWND ProgressWindowOf(HWND owner) {
+    ProgressSearch search{owner, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), MatchProgress,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// What another thread sees of the run at one look.
+struct Look {
+    DWORD answerMs;  // of the main window to WM_NULL; 0xFFFFFFFF when it gave none
+    unsigned long part, partCount;
+    DWORD_PTR bar;
+};
+}  // namespace
+
+TEST_F(MainWindowTest, TheWindowAnswersThroughALongRunAndItsProgressRisesToTheLastPart) {
+    ScratchDir src, out;
+    std::string source = src / "large.bin";
+    constexpr DWORD kPart = 100u << 20;
+    ASSERT_TRUE(MakeSizedFile(source, 3ull * kPart));
+    Open();
+    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
+    TypeAndLeave(IDC_DEST_BOX, out.path(), IDC_BROWSE_DEST);
+    appState.splitSize = kPart;  // large parts, as an accepted custom size leaves them
+    ShowPartInfo(window_);
+
+    // From another thread, as another program would, while the progress window is up.
+    std::vector<Look> looks;
+    std::atomic<bool> stop{false}, stopped{false};
+    std::thread watcher([&] {
+        for (; !stop; Sleep(20)) {
+            HWND progress = ProgressWindowOf(window_);
+            if (progress == nullptr) continue;
+            Look look{0xFFFFFFFF, 0, 0, 0};
+            DWORD_PTR result = 0;
+            DWORD start = GetTickCount();
+            if (SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 250, &result)) {
+                look.answerMs = GetTickCount() - start;
+            }
+            char text[64] = "";
+            SendMessageTimeoutA(GetDlgItem(progress, IDC_PROGRESS_PART), WM_GETTEXT, sizeof text,
+                                reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 250, &result);
+            std::sscanf(text, "Part %lu of %lu", &look.part, &look.partCount);
+            SendMessageTimeoutA(GetDlgItem(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0,
+                                SMTO_NORMAL, 250, &look.bar);
+            if (ProgressWindowOf(window_) == progress) looks.push_back(look);
+        }
+        stopped = true;
+    });
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    Click(IDC_SPLIT);
+    stop = true;
+    PumpUntil([&] { return stopped.load(); });  // its last look is answered meanwhile
+    watcher.join();
+
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(0u, boxes.Last().text.find("File\t : large.bin Split Successfully"));
+    std::string seen;
+    for (const Look& l : looks) {
+        seen += std::to_string(l.answerMs) + " ms, part " + std::to_string(l.part) + " of " +
+                std::to_string(l.partCount) + ", bar " + std::to_string(l.bar) + "\n";
+    }
+    ASSERT_GE(looks.size(), 10u) << seen;
+    for (size_t i = 0; i < looks.size(); ++i) {
+        EXPECT_LE(looks[i].answerMs, 250u) << "look " << i << " went unanswered\n" << seen;
+        EXPECT_EQ(3u, looks[i].partCount) << seen;
+        if (i == 0) continue;
+        EXPECT_TRUE(looks[i].part >= looks[i - 1].part && looks[i].bar >= looks[i - 1].bar)
+            << "look " << i << " went back\n" << seen;
+    }
+    EXPECT_EQ(3u, looks.back().part) << "the last part was never shown\n" << seen;
+    EXPECT_LT(looks.front().bar, looks.back().bar) << "the bar never moved\n" << seen;
+    EXPECT_EQ(nullptr, ProgressWindowOf(window_)) << "the progress window outlived the run";
+    for (const char* part : {"large.bin.001", "large.bin.002", "large.bin.003"}) {
+        EXPECT_EQ(kPart, FileSize(out / part)) << part;
+    }
+}
+
+TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheBytesWritten) {
+    ScratchDir src, out;
+    std::string source = src / "data.bin";
+    constexpr DWORD kPart = 32u << 20;
+    std::vector<char> bytes = PatternBytes(4 * kPart, 5);
+    ASSERT_TRUE(WriteBytes(source, bytes));
+    Open();
+    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
+    TypeAndLeave(IDC_DEST_BOX, out.path(), IDC_BROWSE_DEST);
+    appState.splitSize = kPart;
+    ShowPartInfo(window_);
+
+    // Escape once a part after the first is partly written: the run sees it before
+    // its next slice.
+    DWORD cutPart = 0, written = 0;
+    UiScript script(60000);
+    script.When(
+        "a part after the first partly written",
+        [&] {
+            return partWriter != nullptr && sourceReader != nullptr &&
+                   sourceReader->offset - partWriter->offset >= kPart && partWriter->offset > 0 &&
+                   partWriter->offset < partWriter->size;
+        },
+        [&] {
+            written = partWriter->offset;
+            cutPart = (sourceReader->offset - written) / kPart + 1;
+            HWND cancel = GetDlgItem(ProgressWindowOf(window_), IDCANCEL);
+            PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+            PostMessageA(cancel, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        });
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    Click(IDC_SPLIT);
+
+    ASSERT_TRUE(script.Finished()) << "the run ended before a later part was under way";
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ(0u, written % kSliceSize) << "the run stopped inside a slice: " << written;
+
+    // The parts before are whole, the cut part holds the bytes written, each equal to
+    // the source's; nothing after it and no merge script.
+    std::vector<std::string> expected;
+    for (DWORD i = 1; i <= cutPart; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "data.bin.%03lu", static_cast<unsigned long>(i));
+        expected.push_back(name);
+        std::vector<char> part = ReadBytes(out / name);
+        EXPECT_EQ(i < cutPart ? kPart : written, part.size()) << name;
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), bytes.begin() + (i - 1) * kPart))
+            << name << " differs from the source's bytes";
+    }
+    EXPECT_EQ(expected, ListFiles(out.path()));
+
+    // The form as before, ready for Split again.
+    EXPECT_EQ(nullptr, ProgressWindowOf(window_));
+    EXPECT_EQ(source, Text(IDC_SOURCE_BOX));
+    EXPECT_EQ(kPart, appState.splitSize);
+    EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
+    EXPECT_TRUE(IsWindowEnabled(window_));
+    EXPECT_FALSE(appState.runActive);
+}
