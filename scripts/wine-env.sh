@@ -18,7 +18,7 @@ velk_detect_arch() {
     local tools
     tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
     if [ -n "${VELK_ARCH:-}" ]; then
-        :
+        VELK_ARCH_CHOSEN=1
     elif ! velk_emulator_registered && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32
     elif velk_emulator_up "$tools" && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
@@ -41,7 +41,9 @@ velk_detect_arch() {
 
 # One line for the log of the start, test and benchmark commands.
 velk_arch_note() {
-    if [ "$VELK_ARCH" = win64 ]; then
+    if [ -n "${VELK_ARCH_CHOSEN:-}" ]; then
+        echo "$1: the $VELK_ARCH build runs, as VELK_ARCH asks"
+    elif [ "$VELK_ARCH" = win64 ]; then
         echo "$1: this machine runs no 32-bit code (no 32-bit kernel support, and qemu-i386 could not be registered with binfmt_misc): the 64-bit build runs under 64-bit Wine instead of the 32-bit program users get"
     elif [ -n "${VELK_EMULATED:-}" ]; then
         echo "$1: the 32-bit build runs under 32-bit Wine through qemu-i386 (this kernel runs no 32-bit code itself)"
