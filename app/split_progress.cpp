@@ -19,8 +19,11 @@ constexpr ULONGLONG kPumpInterval = 50000;
 // never more often than keeps their own drawing under 1/kDrawCostShare of the run:
 // a themed progress bar takes tens of milliseconds to draw on a slow machine or
 // under an emulator, a fraction of one elsewhere. Each is timed as it is drawn.
+// Still, a bar that stands still for seconds looks like a run that hangs: it is
+// drawn at least once in kLongestDrawPause.
 constexpr ULONGLONG kDrawInterval = 200000;
 constexpr ULONGLONG kDrawCostShare = 200;
+constexpr ULONGLONG kLongestDrawPause = 1000000;
 
 // When one of the two may be drawn next.
 struct DrawTimer {
@@ -28,7 +31,9 @@ struct DrawTimer {
     bool Due(ULONGLONG now) const { return now >= next; }
     void Drawn(ULONGLONG start, ULONGLONG end) {
         ULONGLONG pause = (end - start) * kDrawCostShare;
-        next = end + (pause > kDrawInterval ? pause : kDrawInterval);
+        if (pause < kDrawInterval) pause = kDrawInterval;
+        if (pause > kLongestDrawPause) pause = kLongestDrawPause;
+        next = end + pause;
     }
 };
 
