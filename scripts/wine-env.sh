@@ -17,7 +17,9 @@
 velk_detect_arch() {
     local tools
     tools="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/tools"
-    if [ -n "${VELK_ARCH:-}" ]; then
+    if [ -n "${VELK_ARCH_DETECTED:-}" ]; then
+        :  # decided earlier in this run
+    elif [ -n "${VELK_ARCH:-}" ]; then
         VELK_ARCH_CHOSEN=1
     elif ! velk_emulator_registered && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32
@@ -28,6 +30,7 @@ velk_detect_arch() {
         velk_emulator_down
         VELK_ARCH=win64
     fi
+    VELK_ARCH_DETECTED=1
     export VELK_ARCH VELK_EMULATED
     if [ "$VELK_ARCH" = win32 ]; then
         export VELK_WINE=/usr/lib/wine/wine VELK_WINESERVER=/usr/lib/wine/wineserver32
