@@ -233,14 +233,22 @@ void ShowSummary(HWND window) {
     ShowMessage(window, summary, MB_OK);
 }
 
+// A hand-off taken in: the window comes back, and a path that still names an
+// existing file or directory (null for none) loads as the source.
+void ReceiveHandOff(HWND window, const char* path) {
+    BringWindowBack(window);
+    if (path == nullptr || !PathFileExistsA(path)) return;
+    CopyText(appState.sourcePath, path);
+    LoadSourceFile(window);
+}
+
 // A file handed off during the run arrives now, as if handed off at this moment.
 void TakeHandOffOfRun(HWND window) {
     if (handOffOfRun[0] == '\0') return;
     char path[kPathSize];
     CopyText(path, handOffOfRun);
     handOffOfRun[0] = '\0';
-    COPYDATASTRUCT data{kHandOffTag, static_cast<DWORD>(std::strlen(path) + 1), path};
-    OnCopyData(window, &data);
+    ReceiveHandOff(window, path);
 }
 
 // The run's own boxes have no owner, so the window is disabled for the run's whole
@@ -344,10 +352,7 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
         if (named) CopyText(handOffOfRun, path);
         return FALSE;
     }
-    BringWindowBack(window);
-    if (!named) return FALSE;
-    CopyText(appState.sourcePath, path);
-    LoadSourceFile(window);
+    ReceiveHandOff(window, named ? path : nullptr);
     return FALSE;
 }
 

@@ -99,10 +99,10 @@ bool CopyPages(DWORD length) {
 // One slice from the reader's cursor into the writer; false when the source's
 // bytes could not be had.
 bool CopySlice(DWORD length) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto addHandler = reinterpret_cast<AddHandlerCall>(
+    static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    static const auto addHandler = reinterpret_cast<AddHandlerCall>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
-    auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
+    static const auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
     PVOID handler = addHandler != nullptr && removeHandler != nullptr
                         ? addHandler(1, OnCopyFault)
