@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/app_state.h"
+#include "split/console_text.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/split_run.h"
@@ -14,34 +15,6 @@
 namespace {
 // Room for the name as the script spells it: each character doubled, in two bytes.
 constexpr std::size_t kScriptNameSize = 4 * kPathSize;
-
-// The interpreter reads a batch file in the OEM code page, and the platform's own
-// conversion to it goes by best fit: “ and ” become " (which ends the quoting, so
-// an & after it runs a command), € becomes ? (a wildcard that joins other files).
-// A name goes into a script only when each of its characters has an exact OEM
-// spelling: to OEM without best fit or default character, back through UTF-16,
-// and the same ANSI bytes again.
-bool SpelledExactlyInOem(const char* name, const wchar_t* wide) {
-    char oem[kScriptNameSize];
-    BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, sizeof oem, nullptr,
-                            &usedDefault) == 0 ||
-        usedDefault) {
-        return false;
-    }
-    wchar_t back[kPathSize];
-    char ansi[kScriptNameSize];
-    usedDefault = FALSE;
-    return MultiByteToWideChar(CP_OEMCP, MB_ERR_INVALID_CHARS, oem, -1, back, kPathSize) != 0 &&
-           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, back, -1, ansi, sizeof ansi, nullptr,
-                               &usedDefault) != 0 &&
-           !usedDefault && std::strcmp(ansi, name) == 0;
-}
-
-bool ToOem(const wchar_t* wide, char* out) {
-    return WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
-                               static_cast<int>(kScriptNameSize), nullptr, nullptr) != 0;
-}
 
 // The name as the script spells it, in the OEM code page: on the copy lines with
 // each % doubled (%...% is a variable), and on the closing echo line also with a
@@ -52,7 +25,7 @@ bool ToOem(const wchar_t* wide, char* out) {
 bool ScriptNames(const char* name, char* copyName, char* echoName) {
     wchar_t wide[kPathSize];
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize) == 0 ||
-        !SpelledExactlyInOem(name, wide)) {
+        !SpelledExactlyInOem(wide)) {
         return false;
     }
     wchar_t copyWide[2 * kPathSize];
