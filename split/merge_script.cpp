@@ -174,37 +174,39 @@ void PutFullChecks(ScriptOut& out, const char* name, DWORD parts, bool hashes) {
             "certutil gives no SHA-256: each part is there and of its length.\r\n"
             "goto velkjoin\r\n");
     // One part: its number, the digits of its name, its length, its SHA-256 if known.
+    // The name is spelled out at each use: Wine's cmd reads a % in a variable's value
+    // as the start of another variable.
     out.Format(":velkpart\r\n"
-               "set \"velkfile=%s.%%2\"\r\n"
                "set velkwhat=\r\n"
-               "if not exist \"%%velkfile%%\" set velkwhat=is missing\r\n"
+               "if not exist \"%s.%%2\" set velkwhat=is missing\r\n"
                "if defined velkwhat goto velksay\r\n"
-               "for %%%%f in (\"%%velkfile%%\") do if not \"%%%%~zf\"==\"%%3\" "
+               "for %%%%f in (\"%s.%%2\") do if not \"%%%%~zf\"==\"%%3\" "
                "set \"velkwhat=has the wrong length: %%%%~zf bytes, not %%3\"\r\n"
                "if defined velkwhat goto velksay\r\n"
                "if \"%%4\"==\"\" exit /b 0\r\n"
                "if defined velkunsure exit /b 0\r\n",
-               name);
+               name, name);
     // certutil prints the hash on its second line: Windows 10 in one word, Windows 7
     // with a blank between bytes. Anything else is no hash.
-    out.Format("certutil -hashfile \"%%velkfile%%\" SHA256 >\"%s.hashing\" 2>nul\r\n"
+    out.Format("certutil -hashfile \"%s.%%2\" SHA256 >\"%s.hashing\" 2>nul\r\n"
                "set velksum=\r\n"
                "for /f \"usebackq skip=1 delims=\" %%%%h in (\"%s.hashing\") do "
                "if not defined velksum set \"velksum=%%%%h\"\r\n"
                "if exist \"%s.hashing\" del \"%s.hashing\"\r\n",
-               name, name, name, name);
+               name, name, name, name, name);
     out.Put("if not defined velksum goto velkunsure\r\n"
             "set \"velksum=%velksum: =%\"\r\n"
             "if not \"%velksum:~64%\"==\"\" goto velkunsure\r\n"
             "if \"%velksum:~63%\"==\"\" goto velkunsure\r\n"
             "if /i \"%velksum%\"==\"%4\" exit /b 0\r\n"
-            "set velkwhat=is damaged: its contents differ from the part that was split\r\n"
-            ":velksay\r\n"
-            "for %%f in (\"%velkfile%\") do echo Part %1 (%%~f) %velkwhat%.\r\n"
-            "exit /b 1\r\n"
-            ":velkunsure\r\n"
-            "set velkunsure=1\r\n"
-            "exit /b 0\r\n");
+            "set velkwhat=is damaged: its contents differ from the part that was split\r\n");
+    out.Format(":velksay\r\n"
+               "for %%%%f in (\"%s.%%2\") do echo Part %%1 (%%%%~f) %%velkwhat%%.\r\n"
+               "exit /b 1\r\n"
+               ":velkunsure\r\n"
+               "set velkunsure=1\r\n"
+               "exit /b 0\r\n",
+               name);
 }
 
 // After a copy that failed (a part unreadable, the disk full): the unfinished join
@@ -213,10 +215,9 @@ void PutFailure(ScriptOut& out, const char* name, const char* echoName) {
     out.Format(":velkfail\r\n"
                "if exist \"%s.joining\" del \"%s.joining\"\r\n"
                "if not defined velkat echo %s could not be replaced.\r\n"
-               "if not defined velkat goto velkstop\r\n"
-               "for %%%%f in (\"%s.%%velkno%%\") do "
-               "echo Part %%velkat%% (%%%%~f) could not be copied.\r\n",
-               name, name, echoName, name);
+               "set velkwhat=could not be copied\r\n"
+               "if defined velkat call :velksay %%velkat%% %%velkno%%\r\n",
+               name, name, echoName);
     out.Put(":velkstop\r\n"
             "echo Nothing was joined.\r\n"
             "if \"%OS%\"==\"Windows_NT\" exit /b 1\r\n"
