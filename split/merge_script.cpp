@@ -251,35 +251,38 @@ bool WriteWhole(unsigned long long size, Put put) {
 bool WriteScriptAndList(const char* name) {
     char scriptName[kScriptNameSize];
     char echoName[kScriptNameSize];
-    if (!ScriptNames(name, scriptName, echoName)) {
-        // No script at all rather than one that runs or joins something else; the
-        // parts are all written, and the split goes on to its summary.
-        TellHowToJoin(name, appState.partCount);
-        return true;
-    }
+    // No script at all rather than one that runs or joins something else; the list
+    // is still written (other systems read the name in UTF-8), and the split goes on
+    // to its summary.
+    const bool scripted = ScriptNames(name, scriptName, echoName);
     const DWORD parts = appState.partCount;
     const bool hashes = HavePartDigests(parts);
     ScriptOut counted(nullptr);
-    PutScript(counted, scriptName, echoName, parts, hashes);
+    if (scripted) PutScript(counted, scriptName, echoName, parts, hashes);
     const unsigned long long scriptSize = counted.size();
     const unsigned long long listSize = hashes ? DigestListSize(name) : 0;
     // Script and list are counted together: on floppies both go onto the last disk.
     if (!counted.ok() || scriptSize + listSize > 0xFFFFFFFFull ||
-        CheckFreeSpace(static_cast<DWORD>(scriptSize + listSize)) != kEngineOk) {
+        (scriptSize + listSize != 0 &&
+         CheckFreeSpace(static_cast<DWORD>(scriptSize + listSize)) != kEngineOk)) {
         return false;
     }
     // The paths are formed after the check, which forms its messages in scratchText.
-    if (!FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) ||
-        !WriteWhole(scriptSize, [&] {
-            ScriptOut out(partWriter);
-            PutScript(out, scriptName, echoName, parts, hashes);
-            return out.ok() && out.size() == scriptSize;
-        })) {
+    if (scripted &&
+        (!FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) ||
+         !WriteWhole(scriptSize, [&] {
+             ScriptOut out(partWriter);
+             PutScript(out, scriptName, echoName, parts, hashes);
+             return out.ok() && out.size() == scriptSize;
+         }))) {
         return false;
     }
-    return listSize == 0 ||
-           (FormatText(scratchText, sizeof scratchText, "%s%s.sha256", appState.destDir, name) &&
-            WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
+    bool listed =
+        listSize == 0 ||
+        (FormatText(scratchText, sizeof scratchText, "%s%s.sha256", appState.destDir, name) &&
+         WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
+    if (listed && !scripted) TellHowToJoin(name, parts);
+    return listed;
 }
 }  // namespace
 

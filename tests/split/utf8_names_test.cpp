@@ -56,12 +56,15 @@ TEST_F(Utf8Names, ANameTheConsoleCannotReadGetsItsPartsAndTheBoxButNoScript) {
         const std::string& text = boxes.Last().text;
         EXPECT_NE(std::string::npos, text.find("No merge script was written")) << text;
         EXPECT_NE(std::string::npos, text.find(name)) << "the name as it is: " << text;
-        std::vector<std::string> parts = {name + ".001", name + ".002", name + ".003"};
-        EXPECT_EQ(parts, ListFiles(folder));
-        std::string unixFolder = UnixPathOf(folder);
-        std::string cat = "cd '" + unixFolder + "' && cat '" + parts[0] + "' '" + parts[1] +
-                          "' '" + parts[2] + "' > joined";
-        ASSERT_EQ(0, RunUnixCommand(cat)) << cat;
+        std::vector<std::string> files = {name + ".001", name + ".002", name + ".003",
+                                          name + ".sha256"};
+        EXPECT_EQ(files, ListFiles(folder));
+        // The list names the parts in UTF-8: checked and joined in its order, as the
+        // read-me tells users of other systems.
+        std::string join = "cd '" + UnixPathOf(folder) + "' && sha256sum -c '" + files[3] +
+                           "' && cut -c 67- '" + files[3] +
+                           "' | while IFS= read -r part; do cat \"$part\"; done > joined";
+        ASSERT_EQ(0, RunUnixCommand(join)) << join;
         EXPECT_TRUE(ReadBytes(folder + "\\joined") == source) << name << ": joined bytes differ";
         for (const std::string& file : ListFiles(folder)) DeleteFileA((folder + "\\" + file).c_str());
     }
