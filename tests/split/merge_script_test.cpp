@@ -227,7 +227,8 @@ TEST_F(MergeInInterpreterTest, ANameWithoutAnExactOemSpellingGetsNoScriptButTheW
         EXPECT_EQ(kWindowTitle, boxes.Last().caption);
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), boxes.Last().style());
         EXPECT_FALSE(FileExists(dest / (name + ".bat"))) << name;
-        EXPECT_EQ(3u, ListFiles(dest.path()).size()) << "no script, no list";
+        EXPECT_TRUE(FileExists(dest / (name + ".sha256"))) << name << ": the list, in UTF-8";
+        EXPECT_EQ(4u, ListFiles(dest.path()).size()) << "the parts and the list, no script";
 
         const std::string text = boxes.Last().text;
         EXPECT_NE(std::string::npos, text.find("No merge script was written")) << text;
