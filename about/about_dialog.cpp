@@ -1,5 +1,7 @@
 #include "about/about_dialog.h"
 
+#include <shlwapi.h>
+
 #include <cstring>
 #include <new>
 
@@ -14,12 +16,17 @@ ToolTipRelay* aboutTips = nullptr;
 namespace {
 
 constexpr char kHelpFileName[] = "VELK.chm";
+// The link's place in the dialog's client area, in pixels at 96 dots per inch.
 constexpr int kLinkX = 75;
 constexpr int kLinkY = 100;
 
 void OnInitDialog(HWND dialog) {
-    aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma",
-                                             10, 400, kLinkUnderline, kLinkX, kLinkY);
+    // The dialog and the link's font grow with the system's DPI: so does the place.
+    HDC dc = GetDC(dialog);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(dialog, dc);
+    aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma", 10, 400,
+                                             kLinkUnderline, MulDiv(kLinkX, dpi, 96), MulDiv(kLinkY, dpi, 96));
     aboutTips = new (std::nothrow) ToolTipRelay(dialog);
     if (aboutLink != nullptr && aboutTips != nullptr) aboutTips->AddTool(aboutLink->window, kSiteTip);
 }
@@ -55,12 +62,13 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 bool FormHelpPath(char* path, std::size_t capacity) {
     if (capacity == 0) return false;
     path[0] = '\0';
-    char directory[kPathSize];
-    DWORD length = GetCurrentDirectoryA(sizeof(directory), directory);
-    if (length == 0 || length >= sizeof(directory)) return false;
-    // A drive's root already ends in a backslash; a folder such as 予定表 ends in
-    // a character whose second byte looks like one.
-    if (!AddBackslash(directory) || !FormatText(path, capacity, "%s%s", directory, kHelpFileName)) {
+    char program[kPathSize];
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
+    if (length == 0 || length >= sizeof(program)) return false;
+    // The folder keeps its last backslash; the shell's helper steps by character,
+    // so a folder such as 予定表 (last byte 0x5C) is no separator of its own.
+    *PathFindFileNameA(program) = '\0';
+    if (!FormatText(path, capacity, "%s%s", program, kHelpFileName)) {
         path[0] = '\0';
         return false;
     }

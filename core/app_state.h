@@ -13,6 +13,9 @@ constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 characters
 // Caption of the main window, the About box and the message boxes; the text by
 // which a later start finds the running window; second line of the merge script.
 constexpr char kWindowTitle[] = "VELK - Tresmal Ver 1.1";
+// Window property the main window sets on itself, so that a later start hands its
+// argument to it and to no other window of the same title.
+constexpr char kMainWindowMark[] = "VelkMainWindow";
 constexpr ULONG_PTR kHandOffTag = 0x12345678;  // dwData of the single-instance WM_COPYDATA
 constexpr UINT kTrayMessage = WM_USER + 1000;  // 2024: callback message of the tray icon
 
