@@ -9,6 +9,7 @@
 #include "about/hyperlink.h"
 #include "about/tooltip_relay.h"
 #include "core/app_state.h"
+#include "res/resource.h"
 
 HyperLink* aboutLink = nullptr;
 ToolTipRelay* aboutTips = nullptr;
@@ -21,12 +22,11 @@ constexpr int kLinkX = 75;
 constexpr int kLinkY = 100;
 
 void OnInitDialog(HWND dialog) {
-    // The dialog and the link's font grow with the system's DPI: so does the place.
-    HDC dc = GetDC(dialog);
-    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(dialog, dc);
+    // At a higher DPI the place grows with the dialog, below its text, above OK.
+    ScaleIconsToDialog(dialog, IDI_VELK);
     aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma", 10, 400,
-                                             kLinkUnderline, MulDiv(kLinkX, dpi, 96), MulDiv(kLinkY, dpi, 96));
+                                             kLinkUnderline, ScaleToDialog(dialog, kLinkX),
+                                             ScaleToDialog(dialog, kLinkY));
     aboutTips = new (std::nothrow) ToolTipRelay(dialog);
     if (aboutLink != nullptr && aboutTips != nullptr) aboutTips->AddTool(aboutLink->window, kSiteTip);
 }

@@ -144,6 +144,7 @@ void OnInitDialog(HWND window) {
     SetClassLongPtrA(window, GCLP_HICON,
                      reinterpret_cast<LONG_PTR>(LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_VELK))));
     SetClassLongPtrA(window, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(SmallProgramIcon()));
+    ScaleIconsToDialog(window, IDI_VELK);
 
     HWND sizeBox = Control(window, IDC_SIZE_BOX);
     for (const SizeChoice& preset : kPresets) {

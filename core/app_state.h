@@ -97,3 +97,13 @@ bool FormatText(char* dst, std::size_t capacity, const char* format, ...)
 
 // A message box with the program's caption.
 int ShowMessage(HWND owner, const char* text, UINT flags);
+
+// The dialogs' font, 8-point "MS Sans Serif", is 13 pixels high at 96 DPI. At a
+// higher DPI the dialogs grow with the font the system finds for it, which is not
+// always in step with the DPI itself (a bitmap font has a few sizes only).
+constexpr int kFontHeightAt96Dpi = 13;
+// A length in pixels at 96 DPI, grown as the dialog has grown with its font.
+int ScaleToDialog(HWND dialog, int pixelsAt96Dpi);
+// Where the dialog has grown, its icon controls show the icon's image made for
+// the grown size (48 pixels at 144 DPI) rather than the 32 x 32 the template names.
+void ScaleIconsToDialog(HWND dialog, int iconId);

@@ -175,6 +175,27 @@ TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindowWithALate
     EXPECT_EQ(1u, MainWindows().size());
 }
 
+TEST_F(VelkInstances, AStartThatFindsAnotherSessionsInstanceButNoWindowStartsNormallyAtOnce) {
+    // The program's image mapped here shares its instance section. Both of its values
+    // (the counter, the first instance's session) as left by another user's instance.
+    HMODULE image = LoadLibraryExA(VelkExePath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, image);
+    auto* base = reinterpret_cast<BYTE*>(image);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    while (std::strncmp(reinterpret_cast<const char*>(section->Name), "Shared", 8) != 0) ++section;
+    auto* shared = reinterpret_cast<volatile LONG*>(base + section->VirtualAddress);
+    shared[0] = shared[1] = 12345;
+    DWORD started = GetTickCount();
+    VelkProcess* process = StartFirst(Quoted(file));
+    DWORD took = GetTickCount() - started;
+    shared[0] = shared[1] = -1;
+    FreeLibrary(image);
+    ASSERT_NE(nullptr, process);
+    EXPECT_LT(took, 4000u) << "waited for a window that was never to come";
+    EXPECT_EQ(file, ControlText(process->window, IDC_SOURCE_BOX));
+}
+
 TEST_F(VelkInstances, ALaterStartPassesAStrangerWindowOfTheSameTitleOnTop) {
     VelkProcess* first = StartFirst("");
     ASSERT_NE(nullptr, first);
