@@ -4,28 +4,36 @@
 #include <shlwapi.h>
 
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
-bool IsBlank(char c) {
-    return c != '\0' && static_cast<unsigned char>(c) <= 32;
+template <typename Char>
+bool IsBlank(Char c) {
+    return c != 0 && static_cast<std::make_unsigned_t<Char>>(c) <= 32;
 }
 
-}  // namespace
-
-const char* ArgumentText(const char* commandLine) {
-    if (commandLine == nullptr) return "";
-    const char* p = commandLine;
+template <typename Char>
+const Char* ArgumentTextOf(const Char* commandLine) {
+    static const Char kEmpty[1] = {};
+    if (commandLine == nullptr) return kEmpty;
+    const Char* p = commandLine;
     if (*p == '"') {
         ++p;
-        while (*p != '\0' && *p != '"') ++p;
+        while (*p != 0 && *p != '"') ++p;
         if (*p == '"') ++p;
     } else {
-        while (*p != '\0' && !IsBlank(*p)) ++p;
+        while (*p != 0 && !IsBlank(*p)) ++p;
     }
     while (IsBlank(*p)) ++p;
     return p;
 }
+
+}  // namespace
+
+const char* ArgumentText(const char* commandLine) { return ArgumentTextOf(commandLine); }
+
+const wchar_t* ArgumentText(const wchar_t* commandLine) { return ArgumentTextOf(commandLine); }
 
 bool PathFromArgument(const char* text, char (&path)[kPathSize]) {
     path[0] = '\0';

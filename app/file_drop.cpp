@@ -1,5 +1,6 @@
 #include "app/file_drop.h"
 
+#include "app/ansi_names.h"
 #include "app/main_window.h"
 #include "core/app_state.h"
 
@@ -15,14 +16,27 @@ bool FirstDroppedFile(HDROP drop, char (&path)[kPathSize]) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// False when the first name dropped has a character the ANSI code page lacks.
+bool FirstDroppedNameSpelled(HDROP drop) {
+    wchar_t wide[kPathSize];
+    UINT length = DragQueryFileW(drop, 0, wide, kPathSize);
+    // No name, or one too long for a path, is refused as before.
+    return length == 0 || length >= kPathSize || SpelledInAnsi(wide);
+}
+
 }  // namespace
 
 void OnDropFiles(HWND window, HDROP drop) {
     char path[kPathSize];
     bool isFile = FirstDroppedFile(drop, path);
+    bool spelled = FirstDroppedNameSpelled(drop);
     DragFinish(drop);
     // The run reads its source until it ends.
     if (appState.runActive) return;
+    if (!spelled) {
+        ShowUnspellableName(window);
+        return;
+    }
     if (!isFile) {
         ShowMessage(window, "File does not Exist", MB_ICONINFORMATION);
         return;

@@ -4,7 +4,9 @@
 #include <shlobj.h>
 
 #include <cstddef>
+#include <cstring>
 
+#include "app/ansi_names.h"
 #include "core/app_state.h"
 
 // The open-file record as the oldest platforms know it, up to lpTemplateName: 76 bytes
@@ -37,8 +39,12 @@ bool PickSourceFile(HWND owner, char* path) {
     record.Flags = kSourcePickerFlags;
     record.lpstrDefExt = "txt";
     if (GetOpenFileNameA(&record)) {
-        CopyText(path, kPathSize, file);
-        return true;
+        // A character the ANSI code page lacks comes as ?, which no file name holds.
+        if (std::strchr(file, '?') == nullptr) {
+            CopyText(path, kPathSize, file);
+            return true;
+        }
+        ShowUnspellableName(owner);
     }
     CopyText(path, kPathSize, "");
     return false;
@@ -52,13 +58,16 @@ bool PickDestinationFolder(HWND owner, char* path) {
     record.lpfn = FolderPickerCallback;
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&record);
     if (chosen == nullptr) return false;
+    wchar_t wide[MAX_PATH];
+    bool spelled = !SHGetPathFromIDListW(chosen, wide) || SpelledInAnsi(wide);
     // The shell writes at most MAX_PATH characters, which is the caller's buffer.
-    bool converted = SHGetPathFromIDListA(chosen, path) != FALSE;
+    bool converted = spelled && SHGetPathFromIDListA(chosen, path) != FALSE;
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
         allocator->Free(chosen);
         allocator->Release();
     }
+    if (!spelled) ShowUnspellableName(owner);
     return converted;
 }
 

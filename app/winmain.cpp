@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/app_state.h"
+#include "app/ansi_names.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/startup.h"
@@ -13,6 +14,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Cut from the process's own command line, so the text is the same whatever
     // the run-time library made of it.
     const char* arguments = ArgumentText(GetCommandLineA());
+    const wchar_t* wideArguments = ArgumentText(GetCommandLineW());
 
     // The role is decided once, on the value this process's own increment yields:
     // of several starts at the same moment exactly one sees 0. A later start that
@@ -21,7 +23,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (InterlockedIncrement(&instanceCounter) > 0) {
         InterlockedDecrement(&instanceCounter);
         if (RunningWindowOfThisSession()) {
-            HandOffArguments(arguments);
+            HandOffArguments(SpelledArguments(arguments, wideArguments));
             return 0;
         }
     } else {
@@ -32,7 +34,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Explorer's entry is written when missing or stale, never for a passing copy;
     // a registry that refuses leaves the start as it is.
     KeepShellMenuEntry(appState.settings->GetShellMenu());
-    SetInitialSource(arguments);
+    SetInitialSource(SpelledArguments(arguments, wideArguments));
     // The window ends its modal loop with the quit message; see the main window.
     DialogBoxParamA(instance, "VELK", nullptr, MainDialogProc, 0);
     DestroySettingsStore(appState.settings);

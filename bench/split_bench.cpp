@@ -4,6 +4,8 @@
 //                                              program runs them: parts copied in slices,
 //                                              the progress window open and its hook
 //                                              handling the waiting messages
+//   velk_bench nohash  SOURCE DEST SPLITSIZE   as split, but no SHA-256 taken of the
+//                                              parts: the run without hashing
 //   velk_bench whole   SOURCE DEST SPLITSIZE   the same with each part copied at once
 //                                              and no hook: the run without slicing and
 //                                              message handling, to compare with
@@ -209,6 +211,10 @@ int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS);
     if (argc == 5 && std::strcmp(argv[1], "split") == 0)
         return Split(argv[2], argv[3], argv[4], true);
+    if (argc == 5 && std::strcmp(argv[1], "nohash") == 0) {
+        splitHashParts = false;
+        return Split(argv[2], argv[3], argv[4], true);
+    }
     if (argc == 5 && std::strcmp(argv[1], "whole") == 0)
         return Split(argv[2], argv[3], argv[4], false);
     if (argc == 5 && std::strcmp(argv[1], "profile") == 0)
@@ -216,7 +222,7 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "space") == 0) return Space(argv[2], argv[3], argv[4]);
     if (argc == 4 && std::strcmp(argv[1], "merge") == 0) return Merge(argv[2], argv[3]);
     std::fprintf(stderr,
-                 "usage: velk_bench split|whole|profile|space SOURCE DEST SPLITSIZE\n"
+                 "usage: velk_bench split|nohash|whole|profile|space SOURCE DEST SPLITSIZE\n"
                  "       velk_bench merge DEST SCRIPT\n");
     return 2;
 }

@@ -3,7 +3,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <initializer_list>
+#include <string>
 
 AppState appState = {};
 char scratchText[kPathSize];
@@ -24,16 +26,39 @@ void ResetAppState() {
 }
 
 namespace {
+bool Utf8() {
+    static const bool utf8 = GetACP() == CP_UTF8;
+    return utf8;
+}
+
+// Bytes that the character at text takes by its first byte. The platform's own
+// stepping (CharNextA) knows the double-byte code pages but takes UTF-8, the code
+// page of the program on newer systems, a byte at a time.
+std::size_t AnnouncedSize(const char* text) {
+    BYTE lead = static_cast<BYTE>(text[0]);
+    if (!Utf8()) return IsDBCSLeadByte(lead) ? 2 : 1;
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// Bytes of the character at text, never past the terminator: a sequence cut short
+// (a lead byte right before the terminator, as CharNextA takes it) steps alone.
+std::size_t CharacterSize(const char* text) {
+    std::size_t size = AnnouncedSize(text);
+    for (std::size_t i = 1; i < size; ++i) {
+        BYTE next = static_cast<BYTE>(text[i]);
+        if (next == 0 || (Utf8() && (next & 0xC0) != 0x80)) return 1;
+    }
+    return size;
+}
+
 // Bytes of the whole characters of text that fit in limit bytes, stopping at the
 // terminator. Reads no byte at or beyond limit.
 std::size_t WholeCharacters(const char* text, std::size_t limit) {
     std::size_t length = 0;
     while (length < limit && text[length] != '\0') {
-        std::size_t size = IsDBCSLeadByte(static_cast<BYTE>(text[length])) ? 2 : 1;
-        if (length + size > limit) break;  // its second byte would be cut off
-        // A lead byte right before the terminator stands alone, as CharNextA takes it.
-        if (size == 2 && text[length + 1] == '\0') size = 1;
-        length += size;
+        // Its last bytes would be cut off (or were, by a formatting cut short).
+        if (length + AnnouncedSize(text + length) > limit) break;
+        length += CharacterSize(text + length);
     }
     return length;
 }
@@ -50,13 +75,14 @@ bool CopyText(char* dst, std::size_t capacity, const char* src) {
 }
 
 bool EndsInBackslash(const char* path) {
-    if (path == nullptr || path[0] == '\0') return false;
-    // A backslash is never the first byte of a double-byte character.
-    return *CharPrevA(path, path + std::strlen(path)) == '\\';
+    if (path == nullptr) return false;
+    const char* last = nullptr;
+    for (const char* c = path; *c != '\0'; c += CharacterSize(c)) last = c;
+    return last != nullptr && *last == '\\';
 }
 
 const char* FindCharIn(const char* text, const char* set) {
-    for (const char* c = text; *c != '\0'; c = CharNextA(c)) {
+    for (const char* c = text; *c != '\0'; c += CharacterSize(c)) {
         if (std::strchr(set, *c) != nullptr) return c;
     }
     return nullptr;
@@ -86,6 +112,19 @@ bool FormatText(char* dst, std::size_t capacity, const char* format, ...) {
     // Cut after the last whole character, not between the two bytes of one.
     dst[WholeCharacters(dst, capacity - 1)] = '\0';
     return false;
+}
+
+bool SpelledExactly(UINT codePage, const wchar_t* text) {
+    // The flags that would report such characters are refused for UTF-8 and
+    // GB 18030: the way there and back works for every code page.
+    int bytes = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return false;
+    std::string spelled(bytes, '\0');
+    std::wstring back(std::wcslen(text) + 1, L'\0');
+    return WideCharToMultiByte(codePage, 0, text, -1, &spelled[0], bytes, nullptr, nullptr) != 0 &&
+           MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, spelled.c_str(), -1, &back[0],
+                               static_cast<int>(back.size())) != 0 &&
+           std::wcscmp(back.c_str(), text) == 0;
 }
 
 int ShowMessage(HWND owner, const char* text, UINT flags) {

@@ -8,7 +8,7 @@
 class SettingsStore;
 
 // Paths and texts live in fixed buffers of the platform's maximum path length.
-constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 characters
+constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 of text
 
 // Caption of the main window, the About box and the message boxes; the text by
 // which a later start finds the running window; second line of the merge script.
@@ -62,8 +62,10 @@ void ResetAppState();
 
 // Texts are ANSI: in a double-byte code page (Japanese 932, Chinese 936 and 950,
 // Korean 949) a character may be two bytes, and its second byte may equal '\\',
-// '^' or '|'. The helpers below are the one place that steps through a text: by
-// character, never by byte. Everything else cuts, appends and scans through them.
+// '^' or '|'; in UTF-8 (the program's code page where the system allows it) a
+// character is one to four bytes. The helpers below are the one place that steps
+// through a text: by character, never by byte. Everything else cuts, appends and
+// scans through them. Sizes are bytes: 259 bytes hold fewer characters in UTF-8.
 
 // Copies src into dst of the given capacity, never beyond it. Returns false when
 // src did not fit; dst then holds as many whole characters of it as fit, terminated.
@@ -94,6 +96,10 @@ bool AddBackslash(char (&path)[N]) {
 // the text was cut to fit (after its last whole character).
 bool FormatText(char* dst, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// True when the UTF-16 text goes into the code page and comes back unchanged: no
+// character spelled by best fit (“ as ") or by the default character (? for 数).
+bool SpelledExactly(UINT codePage, const wchar_t* text);
 
 // A message box with the program's caption.
 int ShowMessage(HWND owner, const char* text, UINT flags);

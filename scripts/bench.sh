@@ -16,6 +16,9 @@
 # parts of 64 MiB, the two alternating round by round.
 # Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat,
 # and with/without for each part size (at most 1.03 is the aim).
+# Then the cost of hashing: the run with the SHA-256 of each part taken as it is
+# copied against the run without, alternating, with their ratio and the share of the
+# run spent hashing (at most a fifth is the aim).
 # Last, the address space one run holds at its peak, for a 1 GiB and a 3.5 GiB source.
 #   scripts/bench.sh [size in MiB]      VELK_BENCH_MIB=size  VELK_BENCH_ROUNDS=rounds (>= 5)
 set -uo pipefail
@@ -172,6 +175,31 @@ for size in "$split_size" "$large_size"; do
     echo "bench: parts of $size bytes, share of the run in the progress hook: ${times[hook_$size]}"
 done
 
+# Hashing: the run as the program runs it (SHA-256 of each part as it is copied)
+# against the same run without, same source and part size. Whichever runs first in a
+# round may pay for the other's cache, so the order swaps every round; the rounds'
+# own ratios are printed with the order they ran in.
+hash_comparison() {
+    local r mode line first
+    declare -A pair
+    hash_lines=()
+    for ((r = 0; r < rounds; r++)); do
+        first=$([ $((r % 2)) -eq 0 ] && echo split || echo nohash)
+        for mode in $([ "$first" = split ] && echo "split nohash" || echo "nohash split"); do
+            fresh_out
+            line=$(run_engine_as "$mode" "$split_size") || exit 1
+            pair[$mode]=${line% *}
+        done
+        hash_lines+=("${pair[split]} ${pair[nohash]} $first")
+        echo "bench: with and without hashing, round $((r + 1)) done"
+    done
+    rm -rf "$out"
+}
+hash_comparison
+for line in "${hash_lines[@]}"; do
+    echo "bench: hashing, with ms / without ms / first: $line"
+done
+
 engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
 split_ms=$(echo "${times[split]}" | tr ' ' '\n' | grep . | median)
 cp_ms=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
@@ -203,6 +231,15 @@ for size in "$split_size" "$large_size"; do
         "$(awk -v a="$with" -v b="$without" 'BEGIN {printf "%.3f", (b > 0 ? a / b : 0)}')" "$paired"
     echo "    of the run with them, in the progress window's hook (messages and drawing): $hook %"
 done
+echo "Hashing the parts (SHA-256 as they are copied), with against without, alternating, order swapped each round (ms):"
+printf '%s\n' "${hash_lines[@]}" | awk '{ printf "  round %d: with %s, without %s, ratio %.3f (%s first)\n",
+    NR, $1, $2, ($2 > 0 ? $1 / $2 : 0), ($3 == "split" ? "with" : "without") }'
+hash_with=$(printf '%s\n' "${hash_lines[@]}" | awk '{print $1}' | median)
+hash_without=$(printf '%s\n' "${hash_lines[@]}" | awk '{print $2}' | median)
+hash_ratio=$(printf '%s\n' "${hash_lines[@]}" | awk '{printf "%.4f\n", ($2 > 0 ? $1 / $2 : 0)}' |
+    sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')
+echo "  median: with $hash_with, without $hash_without, with/without $(ratio "$hash_with" "$hash_without") (median of the rounds' own ratios $hash_ratio)"
+echo "  share of the run spent hashing: $(awk -v r="$hash_ratio" 'BEGIN {printf "%.1f", (r > 0 ? 100 * (1 - 1 / r) : 0)}') % (aim: at most 20 %)"
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
 echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"

@@ -58,17 +58,20 @@ velk_arch_note() {
 wine() { "$VELK_WINE" "$@"; }
 wineserver() { "$VELK_WINESERVER" "$@"; }
 
-# The double-byte tests run Wine under ja_JP.UTF-8 (ANSI code page 932). Made once
-# when missing; where it cannot be made they report themselves skipped.
-velk_japanese_locale() {
-    locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8' && return 0
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 >/dev/null 2>&1 ||
-        echo "wine-env: could not make the locale ja_JP.UTF-8; the double-byte tests will skip" >&2
+# Tests of other code pages run Wine under ja_JP.UTF-8 (ANSI code page 932) and
+# ru_RU.UTF-8 (ANSI 1251, OEM 866). Made once when missing; where they cannot be
+# made those tests report themselves skipped.
+velk_make_locale() {
+    local name="$1"
+    locale -a 2>/dev/null | grep -qix "${name}\.utf-\?8" && return 0
+    localedef -i "$name" -f UTF-8 "$name.UTF-8" >/dev/null 2>&1 ||
+        echo "wine-env: could not make the locale $name.UTF-8; its tests will skip" >&2
 }
 
 velk_env_up() {
     local build="$1" drives="${2:-}"
-    velk_japanese_locale
+    velk_make_locale ja_JP
+    velk_make_locale ru_RU
     export WINEPREFIX="$build/wineprefix"
     velk_detect_arch
     export WINEDEBUG=-all

@@ -2,46 +2,22 @@
 
 #include <shlwapi.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <new>
 
 #include "core/app_state.h"
+#include "split/console_text.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
+#include "split/part_digests.h"
 #include "split/split_run.h"
 
 namespace {
 // Room for the name as the script spells it: each character doubled, in two bytes.
 constexpr std::size_t kScriptNameSize = 4 * kPathSize;
-
-// The interpreter reads a batch file in the OEM code page, and the platform's own
-// conversion to it goes by best fit: “ and ” become " (which ends the quoting, so
-// an & after it runs a command), € becomes ? (a wildcard that joins other files).
-// A name goes into a script only when each of its characters has an exact OEM
-// spelling: to OEM without best fit or default character, back through UTF-16,
-// and the same ANSI bytes again.
-bool SpelledExactlyInOem(const char* name, const wchar_t* wide) {
-    char oem[kScriptNameSize];
-    BOOL usedDefault = FALSE;
-    if (WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, sizeof oem, nullptr,
-                            &usedDefault) == 0 ||
-        usedDefault) {
-        return false;
-    }
-    wchar_t back[kPathSize];
-    char ansi[kScriptNameSize];
-    usedDefault = FALSE;
-    return MultiByteToWideChar(CP_OEMCP, MB_ERR_INVALID_CHARS, oem, -1, back, kPathSize) != 0 &&
-           WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, back, -1, ansi, sizeof ansi, nullptr,
-                               &usedDefault) != 0 &&
-           !usedDefault && std::strcmp(ansi, name) == 0;
-}
-
-bool ToOem(const wchar_t* wide, char* out) {
-    return WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, out,
-                               static_cast<int>(kScriptNameSize), nullptr, nullptr) != 0;
-}
 
 // The name as the script spells it, in the OEM code page: on the copy lines with
 // each % doubled (%...% is a variable), and on the closing echo line also with a
@@ -52,7 +28,7 @@ bool ToOem(const wchar_t* wide, char* out) {
 bool ScriptNames(const char* name, char* copyName, char* echoName) {
     wchar_t wide[kPathSize];
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize) == 0 ||
-        !SpelledExactlyInOem(name, wide)) {
+        !SpelledExactlyInOem(wide)) {
         return false;
     }
     wchar_t copyWide[2 * kPathSize];
@@ -101,69 +77,219 @@ void TellHowToJoin(const char* name, DWORD parts) {
     MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
-// Bytes the script will take: the fixed pieces, the first copy line, the closing
-// echo, and one further line for each part after the first, plus the digits of
-// part numbers beyond the third. Computed in 64 bits so that no count wraps.
-unsigned long long ScriptSize(unsigned long long nameLength, unsigned long long echoLength,
-                              DWORD parts) {
-    const unsigned long long title = sizeof kWindowTitle - 1;
-    unsigned long long size = 122 + title + 2 * nameLength + echoLength;
-    if (parts > 1) size += (parts - 1ull) * (3 * nameLength + 22);
-    // Numbers of four digits and up: each one past 999 adds a byte per extra digit.
-    for (unsigned long long from = 1000; from <= parts; from *= 10) size += parts - from + 1;
-    return size;
+// The script is produced twice by the same code: once only counting its bytes
+// (the size checked against the free space and given to the writer), then for real.
+class ScriptOut {
+public:
+    explicit ScriptOut(MappedFile* writer) : writer_(writer) {}
+
+    void Put(const char* text) {
+        std::size_t length = std::strlen(text);
+        size_ += length;
+        if (writer_ != nullptr && ok_) {
+            ok_ = writer_->Write(text, static_cast<DWORD>(length)) == 1;
+        }
+    }
+    // A piece with the names in it, formed whole before it is written.
+    void Format(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        char piece[4 * kScriptNameSize + 256];
+        va_list args;
+        va_start(args, format);
+        int length = std::vsnprintf(piece, sizeof piece, format, args);
+        va_end(args);
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof piece) {
+            ok_ = false;
+            return;
+        }
+        Put(piece);
+    }
+    unsigned long long size() const { return size_; }
+    bool ok() const { return ok_; }
+
+private:
+    MappedFile* writer_;
+    unsigned long long size_ = 0;
+    bool ok_ = true;
+};
+
+DWORD PartLength(DWORD part) {
+    return part < appState.partCount
+               ? appState.splitSize
+               : appState.fileSize - (appState.partCount - 1) * appState.splitSize;
 }
 
-// One piece of the script, formed whole before it is written.
-bool WritePiece(const char* format, const char* name, DWORD part = 0) {
-    char piece[kScriptNameSize + 32];
-    if (!FormatText(piece, sizeof piece, format, name, static_cast<unsigned long>(part))) {
+// Checks before the join, for the interpreter of Windows 95/98 (COMMAND.COM, no
+// setlocal, no %~z, no exit code): every part is there.
+void PutPresenceChecks(ScriptOut& out, const char* name, DWORD parts) {
+    for (DWORD part = 1; part <= parts && part != 0; ++part) {
+        out.Format("if not exist \"%s.%03lu\" echo Part %lu (%s.%03lu) is missing.\r\n", name,
+                   static_cast<unsigned long>(part), static_cast<unsigned long>(part), name,
+                   static_cast<unsigned long>(part));
+        out.Format("if not exist \"%s.%03lu\" goto velkstop\r\n", name,
+                   static_cast<unsigned long>(part));
+    }
+}
+
+// Checks before the join for cmd (Windows NT and later): each part there, of its
+// length, and where certutil prints a SHA-256, of its contents. Delayed expansion
+// is off, so a ! in a name stays; names reach echo only through a FOR variable,
+// which the interpreter never reads as & or %.
+void PutFullChecks(ScriptOut& out, const char* name, DWORD parts, bool hashes) {
+    out.Put(":velknt\r\nsetlocal DisableDelayedExpansion\r\nset velkat=\r\nset velkunsure=\r\n");
+    char hex[2 * kDigestSize + 1] = "";
+    for (DWORD part = 1; part <= parts && part != 0; ++part) {
+        if (hashes) PartDigestHex(part, hex);
+        out.Format("call :velkpart %lu %03lu %lu %s\r\nif errorlevel 1 goto velkstop\r\n",
+                   static_cast<unsigned long>(part), static_cast<unsigned long>(part),
+                   static_cast<unsigned long>(PartLength(part)), hex);
+    }
+    out.Put("if defined velkunsure echo Could not check the contents of the parts here, "
+            "certutil gives no SHA-256: each part is there and of its length.\r\n"
+            "goto velkjoin\r\n");
+    // One part: its number, the digits of its name, its length, its SHA-256 if known.
+    // The name is spelled out at each use: Wine's cmd reads a % in a variable's value
+    // as the start of another variable.
+    out.Format(":velkpart\r\n"
+               "set velkwhat=\r\n"
+               "if not exist \"%s.%%2\" set velkwhat=is missing\r\n"
+               "if defined velkwhat goto velksay\r\n"
+               "for %%%%f in (\"%s.%%2\") do if not \"%%%%~zf\"==\"%%3\" "
+               "set \"velkwhat=has the wrong length: %%%%~zf bytes, not %%3\"\r\n"
+               "if defined velkwhat goto velksay\r\n"
+               "if \"%%4\"==\"\" exit /b 0\r\n"
+               "if defined velkunsure exit /b 0\r\n",
+               name, name);
+    // certutil prints the hash on its second line: Windows 10 in one word, Windows 7
+    // with a blank between bytes. Anything else is no hash.
+    out.Format("certutil -hashfile \"%s.%%2\" SHA256 >\"%s.hashing\" 2>nul\r\n"
+               "set velksum=\r\n"
+               "for /f \"usebackq skip=1 delims=\" %%%%h in (\"%s.hashing\") do "
+               "if not defined velksum set \"velksum=%%%%h\"\r\n"
+               "if exist \"%s.hashing\" del \"%s.hashing\"\r\n",
+               name, name, name, name, name);
+    out.Put("if not defined velksum goto velkunsure\r\n"
+            "set \"velksum=%velksum: =%\"\r\n"
+            "if not \"%velksum:~64%\"==\"\" goto velkunsure\r\n"
+            "if \"%velksum:~63%\"==\"\" goto velkunsure\r\n"
+            "if /i \"%velksum%\"==\"%4\" exit /b 0\r\n"
+            "set velkwhat=is damaged: its contents differ from the part that was split\r\n");
+    out.Format(":velksay\r\n"
+               "for %%%%f in (\"%s.%%2\") do echo Part %%1 (%%%%~f) %%velkwhat%%.\r\n"
+               "exit /b 1\r\n"
+               ":velkunsure\r\n"
+               "set velkunsure=1\r\n"
+               "exit /b 0\r\n",
+               name);
+}
+
+// After a copy that failed (a part unreadable, the disk full): the unfinished join
+// goes, and nothing else is touched.
+void PutFailure(ScriptOut& out, const char* name, const char* echoName) {
+    out.Format(":velkfail\r\n"
+               "if exist \"%s.joining\" del \"%s.joining\"\r\n"
+               "if not defined velkat echo %s could not be replaced.\r\n"
+               "set velkwhat=could not be copied\r\n"
+               "if defined velkat call :velksay %%velkat%% %%velkno%%\r\n",
+               name, name, echoName);
+    out.Put(":velkstop\r\n"
+            "echo Nothing was joined.\r\n"
+            "if \"%OS%\"==\"Windows_NT\" exit /b 1\r\n"
+            "goto velkend\r\n");
+}
+
+// The join goes into "<name>.joining", which replaces a file of the name only once
+// every copy succeeded: an earlier file of that name stays as it was on any failure.
+// Only cmd sets an exit code for copy; on Windows 95/98 each check is skipped.
+void PutJoin(ScriptOut& out, const char* name, DWORD parts) {
+    out.Format(":velkjoin\r\ncopy /b \"%s.001\" \"%s.joining\"\r\n", name, name);
+    for (DWORD part = 1; part <= parts && part != 0; ++part) {
+        if (part > 1) {
+            out.Format("copy /b \"%s.joining\"+\"%s.%03lu\" \"%s.joining\"\r\n", name, name,
+                       static_cast<unsigned long>(part), name);
+        }
+        out.Format("if errorlevel 1 if \"%%OS%%\"==\"Windows_NT\" set velkat=%lu& set "
+                   "velkno=%03lu& goto velkfail\r\n",
+                   static_cast<unsigned long>(part), static_cast<unsigned long>(part));
+    }
+    out.Format("if \"%%OS%%\"==\"Windows_NT\" move /y \"%s.joining\" \"%s\" >nul\r\n"
+               "if errorlevel 1 if \"%%OS%%\"==\"Windows_NT\" goto velkfail\r\n"
+               "if not \"%%OS%%\"==\"Windows_NT\" if exist \"%s\" del \"%s\"\r\n"
+               "if not \"%%OS%%\"==\"Windows_NT\" ren \"%s.joining\" \"%s\"\r\n",
+               name, name, name, name, name, name);
+}
+
+void PutScript(ScriptOut& out, const char* name, const char* echoName, DWORD parts,
+               bool hashes) {
+    out.Put("@echo off\r\necho ");
+    out.Put(kWindowTitle);
+    out.Put("\r\necho Merging Files ....\r\n"
+            "if \"%OS%\"==\"Windows_NT\" goto velknt\r\n");
+    PutPresenceChecks(out, name, parts);
+    out.Put("goto velkjoin\r\n");
+    PutFullChecks(out, name, parts, hashes);
+    PutFailure(out, name, echoName);
+    PutJoin(out, name, parts);
+    out.Format("echo %s Successfully Merged !!!\r\n:velkend\r\necho Thank you for using VELK",
+               echoName);
+}
+
+// Writes the file of the path formed in scratchText at exactly `size` bytes, through
+// partWriter; `put` fills it.
+template <typename Put>
+bool WriteWhole(unsigned long long size, Put put) {
+    partWriter = new (std::nothrow) MappedFile;
+    bool ok = partWriter != nullptr && partWriter->OpenForWrite(scratchText, static_cast<DWORD>(size)) == 1;
+    if (ok) {
+        ok = put();
+        partWriter->Close();
+    }
+    delete partWriter;
+    partWriter = nullptr;
+    return ok;
+}
+
+bool WriteScriptAndList(const char* name) {
+    char scriptName[kScriptNameSize];
+    char echoName[kScriptNameSize];
+    // No script at all rather than one that runs or joins something else; the list
+    // is still written (other systems read the name in UTF-8), and the split goes on
+    // to its summary.
+    const bool scripted = ScriptNames(name, scriptName, echoName);
+    const DWORD parts = appState.partCount;
+    const bool hashes = HavePartDigests(parts);
+    ScriptOut counted(nullptr);
+    if (scripted) PutScript(counted, scriptName, echoName, parts, hashes);
+    const unsigned long long scriptSize = counted.size();
+    const unsigned long long listSize = hashes ? DigestListSize(name) : 0;
+    // Script and list are counted together: on floppies both go onto the last disk.
+    if (!counted.ok() || scriptSize + listSize > 0xFFFFFFFFull ||
+        (scriptSize + listSize != 0 &&
+         CheckFreeSpace(static_cast<DWORD>(scriptSize + listSize)) != kEngineOk)) {
         return false;
     }
-    return partWriter->Write(piece, static_cast<DWORD>(std::strlen(piece))) == 1;
-}
-
-bool WriteScript(const char* name, const char* echoName, DWORD parts) {
-    bool ok = partWriter->Write("@echo off\r\necho ", 16) == 1 &&
-              partWriter->Write(kWindowTitle, sizeof kWindowTitle - 1) == 1 &&
-              partWriter->Write("\r\necho Merging Files ....\r\n", 27) == 1 &&
-              partWriter->Write("copy /b \"", 9) == 1 &&
-              WritePiece("%s.%03lu\" \"", name, 1) && WritePiece("%s\"\r\n", name);
-    for (DWORD part = 2; ok && part <= parts && part != 0; ++part) {
-        ok = partWriter->Write("copy /b \"", 9) == 1 && WritePiece("%s\"+\"", name) &&
-             WritePiece("%s.%03lu\" \"", name, part) && WritePiece("%s\"\r\n", name);
+    // The paths are formed after the check, which forms its messages in scratchText.
+    if (scripted &&
+        (!FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) ||
+         !WriteWhole(scriptSize, [&] {
+             ScriptOut out(partWriter);
+             PutScript(out, scriptName, echoName, parts, hashes);
+             return out.ok() && out.size() == scriptSize;
+         }))) {
+        return false;
     }
-    return ok && partWriter->Write("echo ", 5) == 1 && WritePiece("%s", echoName) &&
-           partWriter->Write(" Successfully Merged !!!", 24) == 1 &&
-           partWriter->Write("\r\necho Thank you for using VELK", 31) == 1;
+    bool listed =
+        listSize == 0 ||
+        (FormatText(scratchText, sizeof scratchText, "%s%s.sha256", appState.destDir, name) &&
+         WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
+    if (listed && !scripted) TellHowToJoin(name, parts);
+    return listed;
 }
 }  // namespace
 
 bool WriteMergeScript() {
     const char* name = PathFindFileNameA(appState.sourcePath);
     AddBackslash(appState.destDir);
-    char scriptName[kScriptNameSize];
-    char echoName[kScriptNameSize];
-    if (!ScriptNames(name, scriptName, echoName)) {
-        // No script at all rather than one that runs or joins something else; the
-        // parts are all written, and the split goes on to its summary.
-        TellHowToJoin(name, appState.partCount);
-        return true;
-    }
-    partWriter = new (std::nothrow) MappedFile;
-    if (partWriter == nullptr) return false;
-
-    unsigned long long size =
-        ScriptSize(std::strlen(scriptName), std::strlen(echoName), appState.partCount);
-    bool ok = size <= 0xFFFFFFFFull && CheckFreeSpace(static_cast<DWORD>(size)) == kEngineOk;
-    // The path is formed after the check, which forms its messages in scratchText.
-    ok = ok && FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) &&
-         partWriter->OpenForWrite(scratchText, static_cast<DWORD>(size)) == 1;
-    if (ok) {
-        WriteScript(scriptName, echoName, appState.partCount);
-        partWriter->Close();
-    }
-    delete partWriter;
-    partWriter = nullptr;
-    return ok;
+    bool written = WriteScriptAndList(name);
+    EndPartDigests();
+    return written;
 }

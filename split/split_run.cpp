@@ -8,11 +8,13 @@
 #include "core/app_state.h"
 #include "split/free_space.h"
 #include "split/mapped_file.h"
+#include "split/part_digests.h"
 
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
 SplitProgressHook splitProgressHook = nullptr;
 DWORD splitSliceSize = kSliceSize;
+bool splitHashParts = true;
 
 void ComputePartCount() {
     DWORD fileSize = appState.fileSize;
@@ -90,6 +92,7 @@ bool CopyPages(DWORD length) {
         if (piece > available) piece = available;
         if (piece > length - copied) piece = length - copied;
         if (partWriter->Write(sourceReader->cursor, piece) != 1) return false;
+        AddToPartDigest(sourceReader->cursor, piece);
         sourceReader->Skip(piece);
         copied += piece;
     }
@@ -131,6 +134,7 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
     if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
                    static_cast<unsigned long>(index)) &&
         partWriter->OpenForWrite(scratchText, length)) {
+        StartPartDigest(index);
         written = Report();
         while (written && progress.partDone < length) {
             DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
@@ -142,6 +146,7 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
                 written = Report();
             }
         }
+        if (written) FinishPartDigest(index);
         partWriter->Close();
     }
     delete partWriter;
@@ -165,6 +170,7 @@ bool RunParts(const char* name) {
     if (ok) {
         TakeMeasuredSize();
         progress = SplitProgress{0, appState.partCount, 0, 0, 0, appState.fileSize};
+        BeginPartDigests(appState.partCount, splitHashParts);
         DWORD lastLength =
             appState.fileSize - (appState.partCount - 1) * appState.splitSize;
         for (DWORD index = 1; ok && index <= appState.partCount; ++index) {

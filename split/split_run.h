@@ -13,6 +13,10 @@ extern MappedFile* partWriter;
 constexpr DWORD kSliceSize = 4u << 20;
 extern DWORD splitSliceSize;  // kSliceSize; the benchmark compares a run in whole parts
 
+// Whether the run takes each part's SHA-256 as it copies (for the merge script's
+// checks and the checksum list); on, the benchmark compares a run without.
+extern bool splitHashParts;
+
 // How far a run is: part `part` of `partCount`, `partDone` of its `partLength`
 // bytes written, and `bytesDone` of the source's `fileSize` bytes in all.
 struct SplitProgress {

@@ -129,7 +129,7 @@ TEST_F(RealInput, TypeThePathsClickSplitAndAnswerTheSummary) {
                   out.path() + "\\",
               summary);
     EXPECT_EQ((std::vector<std::string>{"data.zip.001", "data.zip.002", "data.zip.003",
-                                        "data.zip.bat"}),
+                                        "data.zip.bat", "data.zip.sha256"}),
               ListFiles(out.path()));
     std::vector<char> joined;
     for (const char* part : {"data.zip.001", "data.zip.002", "data.zip.003"}) {

@@ -52,7 +52,7 @@ TEST_F(Japanese, PartsLandInAFolderEndingInByte0x5CAndTheScriptRebuildsTheSource
     EXPECT_EQ(folder + "\\", appState.destDir);
     EXPECT_TRUE(ListFiles(dest_.path()).empty()) << "nothing lands in the parent folder";
     EXPECT_EQ((std::vector<std::string>{kName + ".001", kName + ".002", kName + ".003",
-                                        kName + ".bat"}),
+                                        kName + ".bat", kName + ".sha256"}),
               ListFiles(folder));
 
     std::string script = ReadText(folder + "\\" + kName + ".bat");

@@ -8,10 +8,12 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "app/ansi_names.h"
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "gtest/gtest.h"
 #include "settings/settings_store.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 #include "tests/support/velk_registry.h"
 
@@ -46,6 +48,23 @@ TEST(ArgumentText, IsWhatFollowsTheProgramsNameAndTheBlanksAfterIt) {
     for (const Case& c : cases) {
         EXPECT_STREQ(c.arguments, ArgumentText(c.commandLine)) << "command line [" << c.commandLine << "]";
     }
+}
+
+// Where the program does not run with UTF-8, the wide command line tells a
+// character that the ANSI one shows as ?.
+TEST(SpelledArguments, ANameTheAnsiCodePageLacksGetsTheBoxAndNoArgument) {
+    if (GetACP() == CP_UTF8) GTEST_SKIP() << "every name is spelled in UTF-8";
+    const wchar_t* wide = ArgumentText(L"\"C:\\Программы\\velk.exe\" \"C:\\Отчёт 2026.zip\"");
+    EXPECT_STREQ(L"\"C:\\Отчёт 2026.zip\"", wide);
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_STREQ("", SpelledArguments("\"C:\\????? 2026.zip\"", wide));
+    ASSERT_EQ(1u, boxes.Count());
+    EXPECT_NE(std::string::npos, boxes.Last().text.find("cannot use on this version of Windows"))
+        << boxes.Last().text;
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), boxes.Last().style());
+    EXPECT_STREQ("C:\\caf\xe9.zip", SpelledArguments("C:\\caf\xe9.zip", L"C:\\café.zip"));
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Describe();
 }
 
 class ArgumentPath : public ::testing::Test {
