@@ -1,5 +1,7 @@
 #include "about/about_dialog.h"
 
+#include <shlwapi.h>
+
 #include <cstring>
 #include <new>
 
@@ -7,6 +9,7 @@
 #include "about/hyperlink.h"
 #include "about/tooltip_relay.h"
 #include "core/app_state.h"
+#include "res/resource.h"
 
 HyperLink* aboutLink = nullptr;
 ToolTipRelay* aboutTips = nullptr;
@@ -14,12 +17,16 @@ ToolTipRelay* aboutTips = nullptr;
 namespace {
 
 constexpr char kHelpFileName[] = "VELK.chm";
+// The link's place in the dialog's client area, in pixels at 96 dots per inch.
 constexpr int kLinkX = 75;
 constexpr int kLinkY = 100;
 
 void OnInitDialog(HWND dialog) {
-    aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma",
-                                             10, 400, kLinkUnderline, kLinkX, kLinkY);
+    // At a higher DPI the place grows with the dialog, below its text, above OK.
+    ScaleIconsToDialog(dialog, IDI_VELK);
+    aboutLink = new (std::nothrow) HyperLink(dialog, kSiteAddress, kSiteHostName, 0, 0, 0, "Tahoma", 10, 400,
+                                             kLinkUnderline, ScaleToDialog(dialog, kLinkX),
+                                             ScaleToDialog(dialog, kLinkY));
     aboutTips = new (std::nothrow) ToolTipRelay(dialog);
     if (aboutLink != nullptr && aboutTips != nullptr) aboutTips->AddTool(aboutLink->window, kSiteTip);
 }
@@ -55,12 +62,13 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 bool FormHelpPath(char* path, std::size_t capacity) {
     if (capacity == 0) return false;
     path[0] = '\0';
-    char directory[kPathSize];
-    DWORD length = GetCurrentDirectoryA(sizeof(directory), directory);
-    if (length == 0 || length >= sizeof(directory)) return false;
-    // A drive's root already ends in a backslash; a folder such as 予定表 ends in
-    // a character whose second byte looks like one.
-    if (!AddBackslash(directory) || !FormatText(path, capacity, "%s%s", directory, kHelpFileName)) {
+    char program[kPathSize];
+    DWORD length = GetModuleFileNameA(nullptr, program, sizeof(program));
+    if (length == 0 || length >= sizeof(program)) return false;
+    // The folder keeps its last backslash; the shell's helper steps by character,
+    // so a folder such as 予定表 (last byte 0x5C) is no separator of its own.
+    *PathFindFileNameA(program) = '\0';
+    if (!FormatText(path, capacity, "%s%s", program, kHelpFileName)) {
         path[0] = '\0';
         return false;
     }

@@ -41,8 +41,11 @@ constexpr INT_PTR kCustomSizeAccepted = 0;
 
 // The size box's selection when the run began, put back if anything moves it meanwhile.
 LRESULT sizeIndexOfRun = kFloppyIndex;
-// The last file handed off during the run, taken once the run has ended.
-char handOffOfRun[kPathSize] = "";
+// The last file handed off while the window was busy (a run, or an earlier hand-off
+// still loading behind a box of its own), taken once it is free.
+char pendingHandOff[kPathSize] = "";
+// True while a handed-off file loads; a box it shows lets further hand-offs in.
+bool handOffLoading = false;
 // True while ValidateDestination runs, so that its own boxes do not start another check.
 bool destinationCheckRunning = false;
 // Set once the window is being closed: the focus that leaves the boxes then is no leave.
@@ -137,8 +140,11 @@ void DefaultDestinationFromSource() {
 void OnInitDialog(HWND window) {
     windowClosing = false;
     appState.windowState = WindowState::Normal;
+    SetPropA(window, kMainWindowMark, reinterpret_cast<HANDLE>(1));
     SetClassLongPtrA(window, GCLP_HICON,
                      reinterpret_cast<LONG_PTR>(LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_VELK))));
+    SetClassLongPtrA(window, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(SmallProgramIcon()));
+    ScaleIconsToDialog(window, IDI_VELK);
 
     HWND sizeBox = Control(window, IDC_SIZE_BOX);
     for (const SizeChoice& preset : kPresets) {
@@ -242,13 +248,17 @@ void ReceiveHandOff(HWND window, const char* path) {
     LoadSourceFile(window);
 }
 
-// A file handed off during the run arrives now, as if handed off at this moment.
-void TakeHandOffOfRun(HWND window) {
-    if (handOffOfRun[0] == '\0') return;
-    char path[kPathSize];
-    CopyText(path, handOffOfRun);
-    handOffOfRun[0] = '\0';
-    ReceiveHandOff(window, path);
+// Files handed off while the window was busy arrive now, as if handed off at this
+// moment; one that comes while these load waits in turn.
+void TakePendingHandOff(HWND window) {
+    handOffLoading = true;
+    while (pendingHandOff[0] != '\0') {
+        char path[kPathSize];
+        CopyText(path, pendingHandOff);
+        pendingHandOff[0] = '\0';
+        ReceiveHandOff(window, path);
+    }
+    handOffLoading = false;
 }
 
 // The run's own boxes have no owner, so the window is disabled for the run's whole
@@ -277,7 +287,7 @@ void OnSplit(HWND window) {
     }
     SetCursor(previousCursor);
     appState.runActive = false;
-    TakeHandOffOfRun(window);
+    TakePendingHandOff(window);
 }
 
 void EndProgram(HWND window) {
@@ -346,13 +356,22 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
 
     char path[kPathSize];
     bool named = PathFromArgument(text, path);
+    // The later start waits for the answer: it gets it before a box may come up.
+    // The record it sent goes with the answer; the path is our own copy.
+    ReplyMessage(FALSE);
     // A split under way keeps its source and its prompt on top of the disabled
-    // window: the file waits for the run's end, the last one handed off winning.
-    if (appState.runActive) {
-        if (named) CopyText(handOffOfRun, path);
+    // window, and a file still loading keeps its box: this file waits its turn,
+    // the last one handed off winning.
+    if (appState.runActive || handOffLoading) {
+        if (named) CopyText(pendingHandOff, path);
         return FALSE;
     }
-    ReceiveHandOff(window, named ? path : nullptr);
+    if (named) {
+        CopyText(pendingHandOff, path);
+        TakePendingHandOff(window);
+    } else {
+        BringWindowBack(window);
+    }
     return FALSE;
 }
 
@@ -369,6 +388,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_DESTROY:
             windowClosing = true;
+            RemovePropA(window, kMainWindowMark);
             PostQuitMessage(0);
             return FALSE;
         case WM_COPYDATA:

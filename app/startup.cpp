@@ -12,6 +12,9 @@
 // Every running instance maps this section in common, so the first start can
 // tell later starts that it is there. It is back at -1 once all have ended.
 __attribute__((section("Shared"), shared)) volatile LONG instanceCounter = -1;
+// The session (user desktop) of the instance that raised the counter, -1 before
+// one has: a later start of another session cannot reach that instance's window.
+__attribute__((section("Shared"), shared)) volatile LONG firstInstanceSession = -1;
 
 namespace {
 
@@ -38,15 +41,29 @@ void LetRunningInstanceComeForward(HWND running) {
     if (allow != nullptr && processId != 0) allow(processId);
 }
 
-// The running instance's main window: the first top-level window with the title
-// and a minimise box. Its boxes bear the same title and may lie above it (a run's
-// prompts have no owner); they have no minimise box and would ignore the hand-off.
+// How often a later start looks again for a main window that is still being made.
+constexpr DWORD kLookAgainMs = 50;
+
+// The running instance's main window: a dialog with the title and the mark it sets
+// on itself. Its boxes, and other programs' windows (a folder named like the
+// release), bear the same title and may lie above it; they lack the mark.
 HWND FindRunningWindow() {
     HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, nullptr, kWindowTitle)) != nullptr) {
-        if (GetWindowLongA(window, GWL_STYLE) & WS_MINIMIZEBOX) return window;
+    while ((window = FindWindowExA(nullptr, window, "#32770", kWindowTitle)) != nullptr) {
+        if (GetPropA(window, kMainWindowMark) != nullptr) return window;
     }
     return nullptr;
+}
+
+// Looked up at run time: missing from the systems without sessions, where every
+// process shares the one.
+LONG CurrentSession() {
+    using SessionFunction = BOOL(WINAPI*)(DWORD, DWORD*);
+    auto session = reinterpret_cast<SessionFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "ProcessIdToSessionId")));
+    DWORD id = 0;
+    if (session == nullptr || !session(GetCurrentProcessId(), &id)) return 0;
+    return static_cast<LONG>(id);
 }
 
 }  // namespace
@@ -55,6 +72,22 @@ void SetInitialSource(const char* text) {
     char path[kPathSize];
     PathFromArgument(text, path);
     CopyText(appState.sourcePath, path);
+}
+
+void RecordFirstInstanceSession() { InterlockedExchange(&firstInstanceSession, CurrentSession()); }
+
+bool RunningWindowOfThisSession() {
+    if (FindRunningWindow() != nullptr) return true;
+    // Another user's instance lies on another desktop: no window of it will come.
+    if (firstInstanceSession != -1 && firstInstanceSession != CurrentSession()) return false;
+    // Several files opened at once start one process each; the first may still be
+    // making its window.
+    DWORD start = GetTickCount();
+    do {
+        Sleep(kLookAgainMs);
+        if (FindRunningWindow() != nullptr) return true;
+    } while (GetTickCount() - start < kHandOffWaitMs);
+    return false;
 }
 
 bool HandOffArguments(const char* arguments) {

@@ -9,6 +9,13 @@ extern volatile LONG instanceCounter;
 // sourcePath := text when it names an existing path and fits, else empty.
 void SetInitialSource(const char* text);
 
+// The first instance notes its session, so that a start of another session does
+// not wait for a window it cannot see.
+void RecordFirstInstanceSession();
+// A later start: whether the running instance's main window is there on this
+// session's desktop, looked for during a few seconds while it may still be made.
+bool RunningWindowOfThisSession();
+
 // A later start: hands the argument text to the running instance's window, if
 // one is found, and waits a few seconds at most for it to be taken. Returns
 // whether it was taken; when the running instance did not answer in time, says

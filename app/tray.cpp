@@ -54,12 +54,19 @@ bool AnimateTray(HWND window, bool toTray) {
     return animated;
 }
 
+HICON SmallProgramIcon() {
+    // The image made for the small size (16, or 24 at 144 DPI), not the 32 shrunk.
+    return static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_VELK), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                         LR_SHARED));
+}
+
 bool SetTrayIcon(HWND window, bool add) {
     NOTIFYICONDATAA icon = IconRecord(window);
     if (add) {
         icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         icon.uCallbackMessage = kTrayMessage;
-        icon.hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_VELK));
+        icon.hIcon = SmallProgramIcon();
         CopyText(icon.szTip, sizeof icon.szTip, kWindowTitle);
     }
     return Shell_NotifyIconA(add ? NIM_ADD : NIM_DELETE, &icon) != FALSE;

@@ -8,6 +8,9 @@ bool AnimateTray(HWND window, bool toTray);
 // Adds (NIM_ADD) or removes (NIM_DELETE) the tray icon; returns the shell's answer.
 bool SetTrayIcon(HWND window, bool add);
 
+// The program's icon at the system's small size (tray, caption), shared: never destroyed.
+HICON SmallProgramIcon();
+
 // The WM_SYSCOMMAND and kTrayMessage branches of the main window's procedure,
 // returning the procedure's result.
 INT_PTR OnSysCommand(HWND window, WPARAM command);

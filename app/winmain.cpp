@@ -17,17 +17,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const wchar_t* wideArguments = ArgumentText(GetCommandLineW());
 
     // The role is decided once, on the value this process's own increment yields:
-    // of several starts at the same moment exactly one sees 0.
+    // of several starts at the same moment exactly one sees 0. A later start that
+    // finds no window of its own session (another user's instance, or one that
+    // never showed its window) starts as its session's instance instead.
     if (InterlockedIncrement(&instanceCounter) > 0) {
         InterlockedDecrement(&instanceCounter);
-        HandOffArguments(SpelledArguments(arguments, wideArguments));
-        return 0;
+        if (RunningWindowOfThisSession()) {
+            HandOffArguments(SpelledArguments(arguments, wideArguments));
+            return 0;
+        }
+    } else {
+        RecordFirstInstanceSession();
     }
 
     appState.settings = CreateSettingsStore();
-    // Explorer's entry follows the setting and, like "App Path", where the program
-    // now lies; a registry that refuses leaves the start as it is.
-    SetShellMenuEntry(appState.settings->GetShellMenu());
+    // Explorer's entry is written when missing or stale, never for a passing copy;
+    // a registry that refuses leaves the start as it is.
+    KeepShellMenuEntry(appState.settings->GetShellMenu());
     SetInitialSource(SpelledArguments(arguments, wideArguments));
     // The window ends its modal loop with the quit message; see the main window.
     DialogBoxParamA(instance, "VELK", nullptr, MainDialogProc, 0);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 #include <string>
 
 AppState appState = {};
@@ -128,4 +129,29 @@ bool SpelledExactly(UINT codePage, const wchar_t* text) {
 
 int ShowMessage(HWND owner, const char* text, UINT flags) {
     return MessageBoxA(owner, text, kWindowTitle, flags);
+}
+
+int ScaleToDialog(HWND dialog, int pixelsAt96Dpi) {
+    RECT units = {0, 0, 4, 8};
+    if (!MapDialogRect(dialog, &units)) return pixelsAt96Dpi;
+    return MulDiv(pixelsAt96Dpi, units.bottom, kFontHeightAt96Dpi);
+}
+
+void ScaleIconsToDialog(HWND dialog, int iconId) {
+    // The largest of the usual sizes that fits; the icon holds 48 and 256 for them.
+    int fits = ScaleToDialog(dialog, 32);
+    int size = 32;
+    for (int usual : {48, 64, 96, 128}) {
+        if (usual <= fits) size = usual;
+    }
+    if (size == 32) return;  // the template's own image
+    HANDLE icon = LoadImageA(appInstance, MAKEINTRESOURCEA(iconId), IMAGE_ICON, size, size, LR_SHARED);
+    if (icon == nullptr) return;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[8] = "";
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            SendMessageA(child, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        }
+    }
 }

@@ -13,6 +13,9 @@ constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 of text
 // Caption of the main window, the About box and the message boxes; the text by
 // which a later start finds the running window; second line of the merge script.
 constexpr char kWindowTitle[] = "VELK - Tresmal Ver 1.1";
+// Window property the main window sets on itself, so that a later start hands its
+// argument to it and to no other window of the same title.
+constexpr char kMainWindowMark[] = "VelkMainWindow";
 constexpr ULONG_PTR kHandOffTag = 0x12345678;  // dwData of the single-instance WM_COPYDATA
 constexpr UINT kTrayMessage = WM_USER + 1000;  // 2024: callback message of the tray icon
 
@@ -100,3 +103,13 @@ bool SpelledExactly(UINT codePage, const wchar_t* text);
 
 // A message box with the program's caption.
 int ShowMessage(HWND owner, const char* text, UINT flags);
+
+// The dialogs' font, 8-point "MS Sans Serif", is 13 pixels high at 96 DPI. At a
+// higher DPI the dialogs grow with the font the system finds for it, which is not
+// always in step with the DPI itself (a bitmap font has a few sizes only).
+constexpr int kFontHeightAt96Dpi = 13;
+// A length in pixels at 96 DPI, grown as the dialog has grown with its font.
+int ScaleToDialog(HWND dialog, int pixelsAt96Dpi);
+// Where the dialog has grown, its icon controls show the icon's image made for
+// the grown size (48 pixels at 144 DPI) rather than the 32 x 32 the template names.
+void ScaleIconsToDialog(HWND dialog, int iconId);

@@ -3,8 +3,11 @@
 
 The picture: a page with a folded corner, cut across by a dashed line, its
 lower piece pushed down and to the right, the two pieces numbered 1 and 2 at
-the left, as a file cut into numbered parts. The icon
-holds two 32 x 32 images, one of 16 colours and one of 256 colours.
+the left, as a file cut into numbered parts. The icon holds two 32 x 32 images,
+one of 16 colours and one of 256 colours, drawn pixel by pixel, and true-colour
+images of 16, 24, 48 and 256 pixels (the last one compressed as PNG, as Windows
+Vista and later read it) drawn from the same shapes at their own size, with
+lines kept one pixel or more wide, so that no size is a blurred copy of another.
 
     python3 res/make_icon.py [output.ico]
 """
@@ -12,6 +15,7 @@ holds two 32 x 32 images, one of 16 colours and one of 256 colours.
 import os
 import struct
 import sys
+import zlib
 
 SIZE = 32
 
@@ -157,6 +161,112 @@ def dib(width, height, bits, palette, index_of):
     return header + pal + bytes(xor) + bytes(mask)
 
 
+# The 32 x 32 drawing's shapes, in its own units: (left, top, right, bottom, folded,
+# shift x, shift y, first text row) for the two pieces of the page.
+PIECES = [(5, 1, 24, 15, True, 0, 0, 4), (5, 16, 24, 28, False, 3, 2, 19)]
+DIGIT_TWO = ((1, 20), (2, 20), (3, 21), (2, 22), (1, 23), (1, 24), (2, 24), (3, 24))
+
+
+def draw_sized(n):
+    """The same picture at n x n pixels, as rows of (r, g, b) or None (transparent)."""
+    s = n / SIZE
+    line = max(1, round(s))
+    img = [[None] * n for _ in range(n)]
+
+    def px(v):
+        return int(round(v * s))
+
+    def fill(x0, y0, x1, y1, rgb, inside=None):
+        # Pixels [x0, x1) x [y0, y1), at least one pixel each way.
+        x1, y1 = max(x1, x0 + 1), max(y1, y0 + 1)
+        for y in range(max(0, y0), min(n, y1)):
+            for x in range(max(0, x0), min(n, x1)):
+                if inside is None or inside(x, y):
+                    img[y][x] = rgb(x, y) if callable(rgb) else rgb
+
+    for left, top, right, bottom, fold, dx, dy, first in PIECES:
+        x0, y0 = px(left + dx), px(top + dy)
+        x1, y1 = px(right + 1 + dx), px(bottom + 1 + dy)
+        corner = px(7) if fold else 0
+
+        def on_page(x, y, x1=x1, y0=y0, corner=corner):
+            return x - (x1 - corner) < y - y0 or not corner
+
+        def paper(x, y):
+            v = 255 - int((x + y) / s) // 4
+            return (v, v, 255)
+        fill(x0, y0, x1, y1, paper, on_page)
+        fill(x1 - px(3), y0, x1 - line, y1, (200, 200, 230), on_page)
+        # text rows, at least two pixels apart, clear of the borders
+        step = max(px(3), line + 1)
+        y = px(first + dy)
+        while y + line <= y1 - line - 1:
+            if y > y0 + line:
+                right_end = x1 - px(3) - (px(4) if corner and y < y0 + corner else 0)
+                for x in range(x0 + px(3), right_end):
+                    if (int(x / s) + int(y / s)) % 7 != 0 and on_page(x, y):
+                        fill(x, y, x + 1, y + line, (51, 51, 153))
+            y += step
+        # outline, the fold's diagonal and the turned-down corner
+        edge = (0, 0, 0)
+        fill(x0, y1 - line, x1, y1, edge)
+        fill(x0, y0, x0 + line, y1, edge)
+        fill(x0, y0, x1 - corner, y0 + line, edge)
+        fill(x1 - line, y0 + corner, x1, y1, edge)
+        if corner:
+            fill(x1 - corner, y0, x1, y0 + corner, (160, 160, 200),
+                 lambda x, y: x - (x1 - corner) <= y - y0)
+            for i in range(corner - line + 1):
+                fill(x1 - corner + i, y0 + i, x1 - corner + i + line, y0 + i + line, edge)
+            fill(x1 - corner, y0 + corner - line, x1, y0 + corner, edge)
+            fill(x1 - corner, y0, x1 - corner + line, y0 + corner, edge)
+    # the dashed cut, dashes two units long
+    for x in range(2, 30, 4):
+        fill(px(x), px(16), px(x + 2), px(16) + line, (255, 0, 0))
+    # the numbers at the left
+    green = (0, 128, 0)
+    fill(px(2), px(5), px(2) + line, px(10), green)
+    for x, y in DIGIT_TWO:
+        fill(px(x), px(y), px(x + 1), px(y + 1), green)
+    return img
+
+
+def dib_true_colour(img):
+    """A 32-bit image with alpha, and its AND mask, for the icon directory."""
+    n = len(img)
+    header = struct.pack("<IiiHHIIiiII", 40, n, n * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    xor = bytearray()
+    for y in reversed(range(n)):
+        for x in range(n):
+            rgb = img[y][x]
+            xor += bytes((0, 0, 0, 0)) if rgb is None else bytes((rgb[2], rgb[1], rgb[0], 255))
+    mask_row_bytes = ((n + 31) // 32) * 4
+    mask = bytearray()
+    for y in reversed(range(n)):
+        row = bytearray(mask_row_bytes)
+        for x in range(n):
+            if img[y][x] is None:
+                row[x // 8] |= 0x80 >> (x % 8)
+        mask += row
+    return header + bytes(xor) + bytes(mask)
+
+
+def png(img):
+    """The image as a PNG file (8-bit RGBA)."""
+    n = len(img)
+    raw = bytearray()
+    for row in img:
+        raw.append(0)
+        for rgb in row:
+            raw += bytes((0, 0, 0, 0)) if rgb is None else bytes((*rgb, 255))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
 def build_icon():
     grid = draw()
 
@@ -177,12 +287,16 @@ def build_icon():
                               key=lambda i: sum((a - b) ** 2 for a, b in zip(palette[i], rgb)))
         return lookup[rgb]
 
-    images = [(16, 4, VGA, dib(SIZE, SIZE, 4, VGA, index16)),
-              (0, 8, palette, dib(SIZE, SIZE, 8, palette, index256))]
+    # (size, colours, bits, data); a size of 256 is written as 0 in the directory.
+    images = [(SIZE, 16, 4, dib(SIZE, SIZE, 4, VGA, index16)),
+              (SIZE, 0, 8, dib(SIZE, SIZE, 8, palette, index256))]
+    for n in (16, 24, 48):
+        images.append((n, 0, 32, dib_true_colour(draw_sized(n))))
+    images.append((256, 0, 32, png(draw_sized(256))))
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for colours, bits, _, data in images:
-        out += struct.pack("<BBBBHHII", SIZE, SIZE, colours, 0, 1, bits, len(data), offset)
+    for n, colours, bits, data in images:
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, colours, 0, 1, bits, len(data), offset)
         offset += len(data)
     for _, _, _, data in images:
         out += data

@@ -12,8 +12,8 @@ cmake --build "$build" -j"$(nproc)" --target velk
 
 # The version is the one the program shows in its title.
 version=$(sed -n 's/^constexpr char kWindowTitle\[\] = "VELK - Tresmal Ver \([0-9.]*\)";/\1/p' \
-          "$root/app/app_state.h")
-[ -n "$version" ] || { echo "release: no version found in app/app_state.h" >&2; exit 1; }
+          "$root/core/app_state.h")
+[ -n "$version" ] || { echo "release: no version found in core/app_state.h" >&2; exit 1; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -26,5 +26,16 @@ mkdir -p "$root/dist"
 zip="$root/dist/velk-tresmal-$version.zip"
 rm -f "$zip"
 (cd "$stage" && zip -q -X "$zip" velk.exe VELK.chm README.txt)
+
+# What Windows users download must hold the three files, and the 32-bit program.
+listing=$(unzip -Z1 "$zip")
+for f in velk.exe VELK.chm README.txt; do
+    grep -qx "$f" <<<"$listing" || { echo "release: $f is missing from $zip" >&2; exit 1; }
+done
+check=$(mktemp -d)
+unzip -q "$zip" velk.exe -d "$check"
+format=$(i686-w64-mingw32-objdump -f "$check/velk.exe" | sed -n 's/.*file format //p')
+rm -rf "$check"
+[ "$format" = pei-i386 ] || { echo "release: velk.exe in $zip is $format, not 32-bit (pei-i386)" >&2; exit 1; }
 echo "release: $zip"
 unzip -l "$zip"

@@ -12,3 +12,9 @@ constexpr char kShellVerbText[] = "Split with &VELK";
 // or deleted with all it holds. Shows nothing; false when the registry refused, in
 // which case nothing else has changed (an entry this call began is taken away).
 bool SetShellMenuEntry(bool present);
+
+// At start: with `present` the entry is written only when it is missing or its
+// program no longer exists, and never for a copy run from a temporary folder or a
+// removable drive, nor for a path its command could not start; without, deleted.
+// False when the registry refused.
+bool KeepShellMenuEntry(bool present);

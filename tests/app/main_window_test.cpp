@@ -495,7 +495,7 @@ TEST_F(MainWindowTest, AboutAndCustomizeOpenTheirWindowsOwnedByTheMainWindow) {
     EXPECT_EQ(window_, sheetOwner);
 }
 
-TEST_F(MainWindowTest, HelpWithoutAHelpFileShowsNoMessageOfItsOwn) {
+TEST_F(MainWindowTest, HelpFromAFolderWithoutAHelpFileShowsNoMessageOfItsOwn) {
     ScratchDir empty;
     char previous[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof previous, previous);
@@ -506,4 +506,5 @@ TEST_F(MainWindowTest, HelpWithoutAHelpFileShowsNoMessageOfItsOwn) {
     SetCurrentDirectoryA(previous);
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
     EXPECT_TRUE(IsWindowEnabled(window_));
+    DestroyWindow(FindThreadWindow("HH Parent", nullptr));  // the one beside the program opened
 }

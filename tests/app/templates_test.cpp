@@ -196,21 +196,19 @@ TEST(Templates, CustomSizeDialogHasEveryControlAsDesigned) {
     });
 }
 
-TEST(Templates, TheProgramIconHoldsA16AndA256ColourImageOf32Pixels) {
+TEST(Templates, TheProgramIconHoldsItsTwo32PixelImagesAndTrueColourOnesOfEachSize) {
     HRSRC group = FindResourceA(nullptr, MAKEINTRESOURCEA(IDI_VELK), MAKEINTRESOURCEA(14));
     ASSERT_NE(nullptr, group) << "no icon group 103";
     const BYTE* dir = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, group)));
     WORD count;
     memcpy(&count, dir + 4, 2);
-    ASSERT_EQ(2, count);
-    std::vector<int> bits;
+    std::string images;
     for (WORD i = 0; i < count; ++i) {
-        const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY
-        EXPECT_EQ(32, entry[0]);
-        EXPECT_EQ(32, entry[1]);
+        const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY; a width of 0 is 256
         WORD bitCount;
         memcpy(&bitCount, entry + 6, 2);
-        bits.push_back(bitCount);
+        images += std::to_string(entry[0] == 0 ? 256 : entry[0]) + "x" + std::to_string(entry[1] == 0 ? 256 : entry[1]) +
+                  "/" + std::to_string(bitCount) + " ";
     }
-    EXPECT_EQ((std::vector<int>{4, 8}), bits) << "expected one 16-colour and one 256-colour image";
+    EXPECT_EQ("32x32/4 32x32/8 16x16/32 24x24/32 48x48/32 256x256/32 ", images);
 }

@@ -177,7 +177,7 @@ LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 }
 }  // namespace
 
-TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheMainWindowPastBoxesTitledAlike) {
+TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheMarkedMainWindowPastWindowsTitledAlike) {
     ASSERT_FALSE(HandOffArguments("C:\\data.zip")) << "found a window without one being there";
 
     WNDCLASSA windowClass{};
@@ -185,19 +185,26 @@ TEST(HandOffSender, CarriesTheRawArgumentTextWithItsZeroToTheMainWindowPastBoxes
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = "VelkHandOffRecorder";
     RegisterClassA(&windowClass);
-    // A box titled alike lies above it: the hand-off passes it by.
-    HWND box = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_POPUP | WS_CAPTION, 0, 0, 50, 50,
-                               nullptr, nullptr, windowClass.hInstance, nullptr);
-    HWND recorder = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 50,
-                                    50, nullptr, nullptr, windowClass.hInstance, nullptr);
-    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The main window is a dialog with the mark. A box and another program's window
+    // (a folder named like the release) titled alike lie above it: passed by.
+    HWND recorder = CreateWindowExA(0, "#32770", kWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                    nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(nullptr, recorder);
+    SetWindowLongPtrA(recorder, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingProc));
+    SetPropA(recorder, kMainWindowMark, reinterpret_cast<HANDLE>(1));
+    HWND box = CreateWindowExA(0, "#32770", kWindowTitle, WS_POPUP | WS_CAPTION, 0, 0, 50, 50, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
+    HWND folderWindow = CreateWindowExA(0, "VelkHandOffRecorder", kWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 50,
+                                        50, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(folderWindow, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     carried.clear();
     const char quoted[] = "\"C:\\My Files\\data.zip\" ";
     EXPECT_TRUE(HandOffArguments(quoted));
     EXPECT_TRUE(HandOffArguments(""));
     DestroyWindow(recorder);
     DestroyWindow(box);
+    DestroyWindow(folderWindow);
 
     ASSERT_EQ(2u, carried.size());
     EXPECT_EQ(kHandOffTag, carriedTag);

@@ -2,6 +2,7 @@
 // their argument over, and messages that only look like a hand-off.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,11 +40,23 @@ protected:
         EXPECT_EQ(0, WaitForExit(later)) << "the later start with [" << arguments << "]";
         EXPECT_EQ(1u, MainWindows().size());
     }
+    // The receiver answers before it comes forward and loads: wait until it has.
+    void ExpectSettles(HWND window, const std::string& look, const std::string& source) {
+        PumpUntil([&] { return WindowLook(window) == look && ControlText(window, IDC_SOURCE_BOX) == source; });
+        EXPECT_EQ(look, WindowLook(window));
+        EXPECT_EQ(source, ControlText(window, IDC_SOURCE_BOX));
+    }
 
     ScratchDir folder;
     std::string file;
     std::string other;
 };
+
+int strangerCopies = 0;
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) ++strangerCopies;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
 
 }  // namespace
 
@@ -89,8 +102,7 @@ TEST_F(VelkInstances, ALaterStartLoadsItsFileIntoTheNormalWindow) {
     VelkProcess* first = StartFirst(file);
     ASSERT_NE(nullptr, first);
     LaterStart(Quoted(other));
-    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
-    EXPECT_EQ("visible, no icon", WindowLook(first->window));
+    ExpectSettles(first->window, "visible, no icon", other);
 }
 
 TEST_F(VelkInstances, ALaterStartRestoresTheMinimisedWindowAndLoadsItsFile) {
@@ -100,8 +112,7 @@ TEST_F(VelkInstances, ALaterStartRestoresTheMinimisedWindowAndLoadsItsFile) {
     SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_EQ("visible, minimised, no icon", WindowLook(first->window));
     LaterStart(Quoted(other));
-    EXPECT_EQ("visible, no icon", WindowLook(first->window));
-    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
+    ExpectSettles(first->window, "visible, no icon", other);
 }
 
 TEST_F(VelkInstances, ALaterStartBringsTheWindowOutOfTheTrayAndLoadsItsFile) {
@@ -110,8 +121,7 @@ TEST_F(VelkInstances, ALaterStartBringsTheWindowOutOfTheTrayAndLoadsItsFile) {
     SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_EQ("hidden, icon", WindowLook(first->window));
     LaterStart(Quoted(other));
-    EXPECT_EQ("visible, no icon", WindowLook(first->window));
-    EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
+    ExpectSettles(first->window, "visible, no icon", other);
 }
 
 TEST_F(VelkInstances, ALaterStartWithoutArgumentsOnlyBringsTheWindowForward) {
@@ -119,15 +129,18 @@ TEST_F(VelkInstances, ALaterStartWithoutArgumentsOnlyBringsTheWindowForward) {
     ASSERT_NE(nullptr, first);
     SendMessageA(first->window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     LaterStart("");
-    EXPECT_EQ("visible, no icon", WindowLook(first->window));
-    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    ExpectSettles(first->window, "visible, no icon", file);
     EXPECT_EQ("File Size : 2.86 MB", ControlText(first->window, IDC_FILE_SIZE_TEXT));
 }
 
-TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindow) {
+TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindowWithALaterStartsFile) {
+    // As Explorer opens six selected files: the later starts wait for the window.
     std::vector<VelkProcess*> started;
+    std::vector<std::string> files;
     for (int i = 0; i < 6; ++i) {
-        VelkProcess* process = Start("");
+        files.push_back(folder / ("part " + std::to_string(i) + ".zip"));
+        ASSERT_TRUE(WritePattern(files.back(), 1000));
+        VelkProcess* process = Start(Quoted(files.back()));
         ASSERT_NE(nullptr, process);
         started.push_back(process);
     }
@@ -148,6 +161,10 @@ TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindow) {
     ASSERT_NE(nullptr, WaitForWindow(first));
     EXPECT_TRUE(Alive(first));
     EXPECT_EQ(1u, MainWindows().size());
+    std::string own = files[std::find(started.begin(), started.end(), first) - started.begin()];
+    std::string shown = ControlText(first->window, IDC_SOURCE_BOX);
+    EXPECT_TRUE(shown != own && std::count(files.begin(), files.end(), shown) == 1)
+        << "expected the file of a later start, not " << own << "; came [" << shown << "]";
 
     // The later starts gave their count back: with the first one gone, the next
     // start is a first instance again.
@@ -156,6 +173,73 @@ TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindow) {
     VelkProcess* next = StartFirst("");
     ASSERT_NE(nullptr, next);
     EXPECT_EQ(1u, MainWindows().size());
+}
+
+TEST_F(VelkInstances, AStartThatFindsAnotherSessionsInstanceButNoWindowStartsNormallyAtOnce) {
+    // The program's image mapped here shares its instance section. Both of its values
+    // (the counter, the first instance's session) as left by another user's instance.
+    HMODULE image = LoadLibraryExA(VelkExePath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(nullptr, image);
+    auto* base = reinterpret_cast<BYTE*>(image);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    while (std::strncmp(reinterpret_cast<const char*>(section->Name), "Shared", 8) != 0) ++section;
+    auto* shared = reinterpret_cast<volatile LONG*>(base + section->VirtualAddress);
+    shared[0] = shared[1] = 12345;
+    DWORD started = GetTickCount();
+    VelkProcess* process = StartFirst(Quoted(file));
+    DWORD took = GetTickCount() - started;
+    shared[0] = shared[1] = -1;
+    FreeLibrary(image);
+    ASSERT_NE(nullptr, process);
+    EXPECT_LT(took, 4000u) << "waited for a window that was never to come";
+    EXPECT_EQ(file, ControlText(process->window, IDC_SOURCE_BOX));
+}
+
+TEST_F(VelkInstances, ALaterStartPassesAStrangerWindowOfTheSameTitleOnTop) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    // A dialog of another program with the title and a minimise box, above the
+    // main window; it counts what it is sent.
+    HWND stranger = CreateWindowExA(0, "#32770", kWindowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100,
+                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, stranger);
+    strangerCopies = 0;
+    SetWindowLongPtrA(stranger, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProc));
+    SetWindowPos(stranger, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    VelkProcess* later = Start(Quoted(file));
+    ASSERT_NE(nullptr, later);
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(later->info.hProcess, 0) == WAIT_OBJECT_0; }, 20000));
+    DestroyWindow(stranger);
+    EXPECT_EQ(0, strangerCopies);
+    EXPECT_EQ(0, WaitForExit(later));
+    ExpectSettles(first->window, "visible, no icon", file);
+}
+
+TEST_F(VelkInstances, ALaterStartEndsAtOnceWhileItsFileKeepsABoxOfTheRunningOneUp) {
+    VelkProcess* first = StartFirst("");
+    ASSERT_NE(nullptr, first);
+    VelkProcess* later = Start(Quoted(folder.path()));  // a folder: "Error Opening File"
+    ASSERT_NE(nullptr, later);
+    HWND box = WaitForMessageBox(first);
+    ASSERT_NE(nullptr, box) << "the running instance showed no box";
+    DWORD seen = GetTickCount();
+    EXPECT_EQ(0, WaitForExit(later, 1000)) << "still running a second after the box came, " << GetTickCount() - seen
+                                           << " ms";
+    EXPECT_EQ("Error Opening File", ReadMessageBox(box).text);
+    PressBoxButton(box, IDOK);
+}
+
+TEST_F(VelkInstances, HelpOpensTheFileBesideTheProgramWhereverItWasStarted) {
+    VelkProcess* first = Start("", folder.path());  // a current directory without VELK.chm
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, WaitForWindow(first));
+    PostMessageA(first->window, WM_COMMAND, MAKEWPARAM(IDC_HELPBUTTON, BN_CLICKED), 0);
+    HWND viewer = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        viewer = FindWindowA("HH Parent", "VELK - Tresmal Help");  // the title compiled into VELK.chm
+        return viewer != nullptr;
+    }, 20000)) << "no help viewer on " << VelkExePath() << "'s VELK.chm";
 }
 
 TEST_F(VelkInstances, MessagesThatOnlyLookLikeAHandOffChangeNothing) {
@@ -216,22 +300,32 @@ TEST_F(VelkInstances, ARestartedTaskbarGetsTheRealWindowsIconBack) {
     EXPECT_EQ("hidden, icon", WindowLook(first->window));
 }
 
-TEST_F(VelkInstances, EveryStartPutsExplorersEntryInStepWithTheSettingAndItsOwnPath) {
-    VelkProcess* first = StartFirst("");
-    ASSERT_NE(nullptr, first);
+TEST_F(VelkInstances, AStartWritesExplorersEntryOnlyWhenMissingOrStaleAndNeverForAPassingCopy) {
+    const std::string own = Quoted(VelkExePath()) + " \"%1\"";
+    auto startAndEnd = [&](const std::string& commandLine) {
+        VelkProcess* process = StartCommandLine(commandLine);
+        ASSERT_NE(nullptr, process);
+        ASSERT_NE(nullptr, WaitForWindow(process));
+        TerminateProcess(process->info.hProcess, 1);
+        ASSERT_EQ(1, WaitForExit(process));
+    };
+    // A copy in the temporary folder, as a zip viewer runs it: it writes no entry,
+    // and it leaves the installed copy's entry alone.
+    std::string passing = folder / "velk.exe";
+    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), passing.c_str(), FALSE));
+    startAndEnd(Quoted(passing));
+    EXPECT_EQ("(no such key)", ShellEntryText("command"));
+    startAndEnd(Quoted(VelkExePath()));
     EXPECT_EQ(kShellVerbText, ShellEntryText());
-    EXPECT_EQ(Quoted(VelkExePath()) + " \"%1\"", ShellEntryText("command"));
-    TerminateProcess(first->info.hProcess, 1);
-    ASSERT_EQ(1, WaitForExit(first));
+    EXPECT_EQ(own, ShellEntryText("command"));
+    startAndEnd(Quoted(passing));
+    EXPECT_EQ(own, ShellEntryText("command")) << "taken over by a passing copy";
 
-    std::string moved = folder / "moved velk.exe";  // the program, moved elsewhere
-    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), moved.c_str(), FALSE));
-    VelkProcess* copy = StartCommandLine(Quoted(moved));
-    ASSERT_NE(nullptr, copy);
-    ASSERT_NE(nullptr, WaitForWindow(copy));
-    EXPECT_EQ(Quoted(moved) + " \"%1\"", ShellEntryText("command"));
-    TerminateProcess(copy->info.hProcess, 1);
-    ASSERT_EQ(1, WaitForExit(copy));
+    // An entry whose program is gone is written anew.
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CURRENT_USER, (std::string(kShellVerbKey) + "\\command").c_str(),
+                                          REG_SZ, "\"C:\\gone\\velk.exe\" \"%1\"", 0));
+    startAndEnd(Quoted(VelkExePath()));
+    EXPECT_EQ(own, ShellEntryText("command"));
 
     ASSERT_TRUE(VelkRegistry::WriteDword("ShlRtClkEn", 0));
     ASSERT_NE(nullptr, StartFirst(""));
@@ -250,7 +344,7 @@ TEST_F(VelkInstances, ExplorersEntryHandsTheFileToTheRunningInstanceOrStartsWith
     VelkProcess* later = runEntry();
     ASSERT_NE(nullptr, later) << ShellEntryText("command");
     EXPECT_EQ(0, WaitForExit(later));
-    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
+    ExpectSettles(first->window, "visible, no icon", file);
     TerminateProcess(first->info.hProcess, 1);
     ASSERT_EQ(1, WaitForExit(first));
 

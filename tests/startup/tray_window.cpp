@@ -17,6 +17,7 @@ INT_PTR CALLBACK TestDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_INITDIALOG:
         appState.windowState = WindowState::Normal;
+        SetPropA(window, kMainWindowMark, reinterpret_cast<HANDLE>(1));  // as the main window marks itself
         return TRUE;
     case WM_COPYDATA:
         return OnCopyData(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));

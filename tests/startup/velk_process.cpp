@@ -53,7 +53,7 @@ void VelkProcessTest::TearDown() {
     CleanVelkKey::TearDown();
 }
 
-VelkProcess* VelkProcessTest::Start(const std::string& arguments) {
+VelkProcess* VelkProcessTest::Start(const std::string& arguments, const std::string& directory) {
     std::string exe = VelkExePath();
     if (GetFileAttributesA(exe.c_str()) == INVALID_FILE_ATTRIBUTES) {
         ADD_FAILURE() << exe << " is missing: build the target velk beside the tests";
@@ -61,17 +61,17 @@ VelkProcess* VelkProcessTest::Start(const std::string& arguments) {
     }
     std::string commandLine = "\"" + exe + "\"";
     if (!arguments.empty()) commandLine += " " + arguments;
-    return StartCommandLine(commandLine);
+    return StartCommandLine(commandLine, directory);
 }
 
-VelkProcess* VelkProcessTest::StartCommandLine(const std::string& commandLine) {
+VelkProcess* VelkProcessTest::StartCommandLine(const std::string& commandLine, const std::string& directory) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     auto* process = new VelkProcess;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process->info)) {
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.empty() ? nullptr : directory.c_str(), &startup, &process->info)) {
         ADD_FAILURE() << "could not start " << commandLine << ": error " << GetLastError();
         delete process;
         return nullptr;

@@ -27,10 +27,11 @@ protected:
     void SetUp() override;  // without Explorer's entry too
     void TearDown() override;
 
-    // Starts velk.exe with the argument text (nothing when empty); null on failure.
-    VelkProcess* Start(const std::string& arguments);
+    // Starts velk.exe with the argument text (nothing when empty), in the given
+    // current directory (the test's own when empty); null on failure.
+    VelkProcess* Start(const std::string& arguments, const std::string& directory = "");
     // Starts a whole command line, as the shell runs a registered command.
-    VelkProcess* StartCommandLine(const std::string& commandLine);
+    VelkProcess* StartCommandLine(const std::string& commandLine, const std::string& directory = "");
     // Starts it and waits until its main window is there and answers.
     VelkProcess* StartFirst(const std::string& arguments);
     // Waits for the process's main window; null when it did not come.
