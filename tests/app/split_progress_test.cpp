@@ -58,7 +58,7 @@ struct Look {
 // window's hook calls after its own work. While held, the window's hook is called
 // on as if after further slices, so the window answers as it does in a run.
 HWND mainWindow = nullptr;
-HANDLE looked = nullptr;  // set by the watcher after each look
+std::atomic<unsigned> lookCount{0};
 std::atomic<DWORD_PTR> lastBar{0};
 DWORD cutPart = 0, written = 0;
 bool holding = false;
@@ -69,7 +69,7 @@ bool Hold(const SplitProgress& progress, Ready ready) {
     holding = true;  // the window's hook, called from here, calls the test's hook again
     bool goOn = true;
     for (DWORD start = GetTickCount(); goOn && !ready() && GetTickCount() - start < 5000;) {
-        MsgWaitForMultipleObjects(looked ? 1 : 0, &looked, FALSE, 10, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         goOn = splitProgressHook(progress);
     }
     holding = false;
@@ -79,15 +79,43 @@ bool Hold(const SplitProgress& progress, Ready ready) {
 // Each report waits for a look of the watcher; the last slice until the bar is seen full.
 bool HoldForALook(const SplitProgress& progress) {
     if (holding) return true;
-    ResetEvent(looked);
-    bool seen = false;
+    unsigned seen = lookCount;
     return Hold(progress, [&] {
-        if (WaitForSingleObject(looked, 0) == WAIT_OBJECT_0) {
-            seen = true;
-            ResetEvent(looked);  // the next wait is for the next look
-        }
-        return seen && (progress.bytesDone < progress.fileSize || lastBar == 1000);
+        return lookCount > seen && (progress.bytesDone < progress.fileSize || lastBar == 1000);
     });
+}
+
+// True once, at the first report inside a part after the first, which it notes.
+bool InALaterPart(const SplitProgress& progress) {
+    if (holding || cutPart != 0 || progress.part < 2 || progress.partDone == 0 ||
+        progress.partDone == progress.partLength) {
+        return false;
+    }
+    cutPart = progress.part;
+    written = progress.partDone;
+    return true;
+}
+
+// Held until the window has taken the key, so the run stops at this report.
+bool PressEscape(const SplitProgress& progress) {
+    if (!InALaterPart(progress)) return true;
+    HWND cancel = GetDlgItem(ProgressWindowOf(mainWindow), IDCANCEL);
+    PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(cancel, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return Hold(progress, [] { return false; });
+}
+
+std::string partUnderWay;  // its path but for the last digit
+LRESULT logOffAnswer = TRUE;
+long long sizeAtEnd = -1;
+
+// Log-off asked for, then the session ending all the same; the run must stop by itself.
+bool EndTheSession(const SplitProgress& progress) {
+    if (!InALaterPart(progress)) return true;
+    logOffAnswer = SendMessageA(mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageA(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    sizeAtEnd = FileSize(partUnderWay + std::to_string(cutPart));
+    return true;
 }
 }  // namespace
 
@@ -121,21 +149,16 @@ TEST_F(MainWindowTest, TheWindowAnswersThroughALongRunAndItsProgressRisesToTheLa
             std::sscanf(text, "Part %lu of %lu", &look.part, &look.partCount);
             SendMessageTimeoutA(GetDlgItem(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0,
                                 SMTO_NORMAL, 250, &look.bar);
-            if (ProgressWindowOf(window_) != progress) continue;
-            looks.push_back(look);
-            lastBar = look.bar;
-            SetEvent(looked);
+            if (ProgressWindowOf(window_) == progress) looks.push_back(look);
+            lastBar = look.bar, ++lookCount;
         }
         stopped = true;
     });
-    looked = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     splitProgressHook = HoldForALook;
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
     splitProgressHook = nullptr;
-    CloseHandle(looked);
-    looked = nullptr;
     stop = true;
     PumpUntil([&] { return stopped.load(); });  // its last look is answered meanwhile
     watcher.join();
@@ -175,22 +198,10 @@ TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheByte
     appState.splitSize = kPart;
     ShowPartInfo(window_);
 
-    mainWindow = window_;
-    cutPart = 0;
-    splitProgressHook = [](const SplitProgress& progress) {
-        if (holding || cutPart != 0 || progress.part < 2 || progress.partDone == 0 ||
-            progress.partDone == progress.partLength) {
-            return true;
-        }
-        // Escape once a part after the first is partly written; held until the window
-        // has taken it, so the run stops at this report.
-        cutPart = progress.part;
-        written = progress.partDone;
-        HWND cancel = GetDlgItem(ProgressWindowOf(mainWindow), IDCANCEL);
-        PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-        PostMessageA(cancel, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-        return Hold(progress, [] { return false; });
-    };
+    for (const char* earlier : {"data.bin.bat", "data.bin.sha256"}) WritePattern(out / earlier, 9);
+    // Escape once a part after the first is partly written.
+    mainWindow = window_, cutPart = 0;
+    splitProgressHook = PressEscape;
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
@@ -222,45 +233,22 @@ TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheByte
     EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
     EXPECT_TRUE(IsWindowEnabled(window_));
     EXPECT_FALSE(appState.runActive);
-}
 
-// Log-off is held off while a run is under way and never when idle; a session that
-// ends all the same leaves the part under way cut back to its bytes written at once.
-TEST_F(MainWindowTest, LogOffWaitsForARunAndASessionEndingCutsThePartUnderWayBack) {
-    ScratchDir src, out;
-    std::string source = src / "data.bin";
-    constexpr DWORD kPart = 8u << 20;
-    ASSERT_TRUE(WriteBytes(source, PatternBytes(2 * kPart, 3)));
-    Open();
-    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
-    TypeAndLeave(IDC_DEST_BOX, out.path(), IDC_BROWSE_DEST);
-    appState.splitSize = kPart;
-    ShowPartInfo(window_);
-    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "when idle";
-
-    static std::string partPath;
-    static LRESULT answer;
-    static long long sizeAtEnd;
-    partPath = out / "data.bin.002";
-    mainWindow = window_;
-    written = 0;
-    splitProgressHook = [](const SplitProgress& progress) {
-        if (written != 0 || progress.part < 2 || progress.partDone == 0) return true;
-        written = progress.partDone;
-        answer = SendMessageA(mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        SendMessageA(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        sizeAtEnd = FileSize(partPath);
-        return true;  // the run must stop by itself
-    };
-    MessageBoxAnswerer boxes;
+    // Split again, and the session ends in a later part: log-off waits for the run,
+    // never when idle, and the part under way is cut back at once.
+    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "idle";
+    ScratchDir again;
+    TypeAndLeave(IDC_DEST_BOX, again.path(), IDC_BROWSE_DEST);
+    partUnderWay = again / "data.bin.00";
+    cutPart = 0;
+    splitProgressHook = EndTheSession;
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
     splitProgressHook = nullptr;
-
-    ASSERT_NE(0u, written) << "the second part was never under way";
-    EXPECT_FALSE(answer) << "log-off was allowed during the run";
-    EXPECT_EQ(static_cast<long long>(written), sizeAtEnd) << "the part under way as the session ended";
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ((std::vector<std::string>{"data.bin.001", "data.bin.002"}), ListFiles(out.path()));
-    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "after the run";
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_FALSE(logOffAnswer) << "log-off was allowed during the run";
+    EXPECT_EQ(static_cast<long long>(written), sizeAtEnd) << "the part as the session ended";
+    EXPECT_EQ(expected, ListFiles(again.path()));
+    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "after";
 }
