@@ -9,6 +9,7 @@
 #include "app/custom_size.h"
 #include "app/file_drop.h"
 #include "app/pickers.h"
+#include "app/session_end.h"
 #include "app/split_progress.h"
 #include "app/command_line.h"
 #include "app/tray.h"
@@ -398,6 +399,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_SYSCOMMAND:
             return OnSysCommand(window, wParam);
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession(window);
+        case WM_ENDSESSION:
+            return OnEndSession(wParam);
         default:
             if (message == kTrayMessage) return OnTrayMessage(window, lParam);
             OnTaskbarCreated(window, message);  // a restarted shell: the tray icon again

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "core/app_state.h"
+#include "app/session_end.h"
 #include "res/resource.h"
 #include "split/merge_script.h"
 #include "split/split_run.h"
@@ -114,13 +115,16 @@ ULONGLONG PumpWaitingMessages() {
 bool OnSplitProgress(const SplitProgress& progress) {
     ULONGLONG now = Microseconds();
     if (now >= nextPump) now = PumpWaitingMessages();
-    if (progressWindow == nullptr) return !cancelRequested;
-    // The last part is shown as it begins, however short it is.
-    bool lastPartBegins = progress.part == progress.partCount && progress.partDone == 0;
-    bool drew = (partTimer.Due(now) || lastPartBegins) && ShowPart(progress);
-    if (barTimer.Due(now) && ShowBar(progress)) drew = true;
-    // What came in while drawing waits no longer than the drawing took.
-    if (drew) PumpWaitingMessages();
+    if (progressWindow != nullptr) {
+        // The last part is shown as it begins, however short it is.
+        bool lastPartBegins = progress.part == progress.partCount && progress.partDone == 0;
+        bool drew = (partTimer.Due(now) || lastPartBegins) && ShowPart(progress);
+        if (barTimer.Due(now) && ShowBar(progress)) drew = true;
+        // What came in while drawing waits no longer than the drawing took.
+        if (drew) PumpWaitingMessages();
+    }
+    // A hook set before the window opened still hears every report, and may stop the run.
+    if (previousHook != nullptr && !previousHook(progress)) return false;
     return !cancelRequested;
 }
 
@@ -197,8 +201,10 @@ void CloseSplitProgress() {
 }
 
 bool SplitWithProgress(HWND owner) {
+    HoldSessionEnd(owner);
     OpenSplitProgress(owner);
     bool succeeded = SplitFile() && WriteMergeScript();
     CloseSplitProgress();
+    ReleaseSessionEnd();
     return succeeded;
 }

@@ -6,7 +6,7 @@
 //                                              handling the waiting messages
 //   velk_bench nohash  SOURCE DEST SPLITSIZE   as split, but no SHA-256 taken of the
 //                                              parts: the run without hashing
-//   velk_bench whole   SOURCE DEST SPLITSIZE   the same with each part copied at once
+//   velk_bench whole   SOURCE DEST SPLITSIZE   as nohash with each part copied at once
 //                                              and no hook: the run without slicing and
 //                                              message handling, to compare with
 //   velk_bench profile SOURCE DEST SPLITSIZE   the same steps, timed one by one
@@ -215,8 +215,10 @@ int main(int argc, char** argv) {
         splitHashParts = false;
         return Split(argv[2], argv[3], argv[4], true);
     }
-    if (argc == 5 && std::strcmp(argv[1], "whole") == 0)
+    if (argc == 5 && std::strcmp(argv[1], "whole") == 0) {
+        splitHashParts = false;
         return Split(argv[2], argv[3], argv[4], false);
+    }
     if (argc == 5 && std::strcmp(argv[1], "profile") == 0)
         return Profile(argv[2], argv[3], argv[4]);
     if (argc == 5 && std::strcmp(argv[1], "space") == 0) return Space(argv[2], argv[3], argv[4]);

@@ -9,13 +9,16 @@
 #   cp     - a plain copy of the file there (the copy limit);
 #   floor  - bench/floor.cpp, native: one mapping of the source and one mapping per
 #            part with one memory copy each (the floor of the engine's design here);
+#   winefloor - bench/wine_floor.cpp, the same built for Windows and run under the same
+#            Wine, timed inside it: engine/winefloor is the engine's own overhead;
 # and then the merge: the written script run by the command interpreter under Wine
 # (timed inside Wine as well) against `cat` of the parts into one file; and last the
 # cost of the slicing and message handling: the same run with them against without
 # them (each part copied at once, no progress window), in 1457664-byte parts and in
-# parts of 64 MiB, the two alternating round by round.
-# Prints the medians and the ratios engine/split, engine/cp, engine/floor, merge/cat,
-# and with/without for each part size (at most 1.03 is the aim).
+# parts of 64 MiB, which of the two goes first swapped round by round.
+# Prints the medians and the ratios engine/split, engine/cp, engine/floor,
+# engine/winefloor (within 1.10 is the aim), merge/cat, and with/without for each
+# part size (at most 1.03 is the aim), also apart for the rounds in which each ran first.
 # Then the cost of hashing: the run with the SHA-256 of each part taken as it is
 # copied against the run without, alternating, with their ratio and the share of the
 # run spent hashing (at most a fifth is the aim).
@@ -36,7 +39,7 @@ velk_detect_arch
 trap velk_env_down EXIT
 build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
-cmake --build "$build" -j"$(nproc)" --target velk_bench >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target velk_bench velk_wine_floor >/dev/null || exit 1
 data="$build/bench"
 mkdir -p "$data"
 g++ -O2 -Wall -Wextra -o "$data/velk_floor" "$root/bench/floor.cpp" || exit 1
@@ -57,6 +60,7 @@ fi
 parts=$(((bytes + split_size - 1) / split_size))
 out="$data/out"
 bench_exe="$build/bin/velk_bench.exe"
+wine_floor_exe="$build/bin/velk_wine_floor.exe"
 
 echo "bench: source $mib MiB ($bytes bytes), parts of $split_size bytes ($parts parts), $rounds rounds"
 velk_arch_note bench
@@ -80,7 +84,9 @@ run_engine_as() {
         { echo "bench: the engine failed: $line" >&2; exit 1; }
     echo "$line" | awk '{print $2, $10}'
 }
-run_engine() { run_engine_as split "$split_size" | awk '{print $1}'; }
+# The engine against the floors, which take no SHA-256: the run without hashing,
+# whose cost is measured apart below.
+run_engine() { run_engine_as nohash "$split_size" | awk '{print $1}'; }
 run_split() {
     local t0; t0=$(now_ms)
     split -b "$split_size" -a 3 -d "$source" "$out/source.bin." || exit 1
@@ -97,7 +103,16 @@ run_floor() {
     echo $(($(now_ms) - t0))
 }
 
-contenders=(engine split cp floor)
+# The Wine floor prints its own time, taken inside Wine as the engine's is.
+run_winefloor() {
+    local line
+    line=$(wine "$wine_floor_exe" "$(winpath "$source")" "$(winpath "$out")" "$split_size") ||
+        { echo "bench: the Wine floor failed: $line" >&2; exit 1; }
+    echo "$line" >"$data/wine-floor-profile.txt"
+    echo "$line" | awk '{print $2}'
+}
+
+contenders=(engine split cp floor winefloor)
 declare -A times
 for ((r = 0; r < rounds; r++)); do
     for ((c = 0; c < ${#contenders[@]}; c++)); do
@@ -146,30 +161,34 @@ echo "bench: merge ms: ${times[merge]}"
 echo "bench: cat ms: ${times[cat]}"
 rm -rf "$out" "$merge" "$data/cat.out"
 
-# The slicing and message handling: with them (split) and without (whole), same
-# source, same part size, the order swapped every round.
+# The slicing and message handling: with them (nohash) and without (whole), same
+# source, same part size, the order swapped every round; neither hashes, so that
+# the two costs are told apart.
 large_size=$((64 * 1048576))
 for ((r = 0; r < rounds; r++)); do
     for size in "$split_size" "$large_size"; do
         declare -A pair=()
-        for mode in $([ $((r % 2)) -eq 0 ] && echo "split whole" || echo "whole split"); do
+        for mode in $([ $((r % 2)) -eq 0 ] && echo "nohash whole" || echo "whole nohash"); do
             fresh_out
             line=$(run_engine_as "$mode" "$size") || exit 1
             t=${line% *}
             times[${mode}_$size]+="$t "
             pair[$mode]=$t
-            [ "$mode" = split ] && times[hook_$size]+="$(awk -v h="${line#* }" -v t="$t" \
+            [ "$mode" = nohash ] && times[hook_$size]+="$(awk -v h="${line#* }" -v t="$t" \
                 'BEGIN {printf "%.4f", (t > 0 ? h / t : 0)}') "
         done
         # The round's own ratio: the two runs side by side see the same machine load.
-        times[ratio_$size]+="$(awk -v a="${pair[split]}" -v b="${pair[whole]}" \
-            'BEGIN {printf "%.4f", (b > 0 ? a / b : 0)}') "
+        # Kept apart by which ran first too, for the order itself shows in the ratio.
+        round_ratio=$(awk -v a="${pair[nohash]}" -v b="${pair[whole]}" \
+            'BEGIN {printf "%.4f", (b > 0 ? a / b : 0)}')
+        times[ratio_$size]+="$round_ratio "
+        times[ratio_$((r % 2))_$size]+="$round_ratio "
     done
     echo "bench: with and without slicing, round $((r + 1)) done"
 done
 rm -rf "$out"
 for size in "$split_size" "$large_size"; do
-    echo "bench: parts of $size bytes, with ms: ${times[split_$size]}"
+    echo "bench: parts of $size bytes, with ms: ${times[nohash_$size]}"
     echo "bench: parts of $size bytes, without ms: ${times[whole_$size]}"
     echo "bench: parts of $size bytes, with/without per round: ${times[ratio_$size]}"
     echo "bench: parts of $size bytes, share of the run in the progress hook: ${times[hook_$size]}"
@@ -204,6 +223,7 @@ engine=$(echo "${times[engine]}" | tr ' ' '\n' | grep . | median)
 split_ms=$(echo "${times[split]}" | tr ' ' '\n' | grep . | median)
 cp_ms=$(echo "${times[cp]}" | tr ' ' '\n' | grep . | median)
 floor=$(echo "${times[floor]}" | tr ' ' '\n' | grep . | median)
+wine_floor=$(echo "${times[winefloor]}" | tr ' ' '\n' | grep . | median)
 merge_ms=$(echo "${times[merge]}" | tr ' ' '\n' | grep . | median)
 cat_ms=$(echo "${times[cat]}" | tr ' ' '\n' | grep . | median)
 
@@ -213,14 +233,20 @@ echo "  engine (SplitFile under Wine, Wine's start-up not counted)  $engine"
 echo "  coreutils split -b $split_size -a 3 -d                       $split_ms"
 echo "  cp                                                       $cp_ms"
 echo "  floor (native: one mapping per part, one memcpy each)    $floor"
-echo "  engine/split $(ratio "$engine" "$split_ms")   engine/cp $(ratio "$engine" "$cp_ms")   engine/floor $(ratio "$engine" "$floor")"
+echo "  Wine floor (the same calls as a Windows program in Wine)  $wine_floor"
+echo "  engine/split $(ratio "$engine" "$split_ms")   engine/cp $(ratio "$engine" "$cp_ms")   engine/floor $(ratio "$engine" "$floor")   engine/winefloor $(ratio "$engine" "$wine_floor")"
 echo "Merge, median of $rounds rounds (ms):"
 echo "  merge script under Wine's cmd.exe (timed inside Wine)    $merge_ms   rebuilt file equal to the source: $merged_ok"
 echo "  cat of the parts                                         $cat_ms"
 echo "  merge/cat $(ratio "$merge_ms" "$cat_ms")"
+# The median of the rounds' own ratios in which with (0) or without (1) went first.
+order_median() {
+    echo "${times[ratio_$1_$2]:-}" | tr ' ' '\n' | grep . | sort -g |
+        awk '{v[NR] = $1} END {printf "%.3f", (NR ? v[int((NR + 1) / 2)] : 0)}'
+}
 echo "Slicing and message handling, with against without (same source, alternating), median of $rounds rounds (ms):"
 for size in "$split_size" "$large_size"; do
-    with=$(echo "${times[split_$size]}" | tr ' ' '\n' | grep . | median)
+    with=$(echo "${times[nohash_$size]}" | tr ' ' '\n' | grep . | median)
     without=$(echo "${times[whole_$size]}" | tr ' ' '\n' | grep . | median)
     paired=$(echo "${times[ratio_$size]}" | tr ' ' '\n' | grep . | sort -g |
         awk '{v[NR] = $1} END {printf "%.3f", v[int((NR + 1) / 2)]}')
@@ -229,6 +255,7 @@ for size in "$split_size" "$large_size"; do
     printf "  parts of %-9s bytes: with %s, without %s, with/without %s (median of the rounds' own ratios %s)\n" \
         "$size" "$with" "$without" \
         "$(awk -v a="$with" -v b="$without" 'BEGIN {printf "%.3f", (b > 0 ? a / b : 0)}')" "$paired"
+    echo "    rounds' own ratios by order: with first $(order_median 0 "$size"), without first $(order_median 1 "$size"); both orders (geometric mean) $(awk -v a="$(order_median 0 "$size")" -v b="$(order_median 1 "$size")" 'BEGIN {printf "%.3f", sqrt(a * b)}')"
     echo "    of the run with them, in the progress window's hook (messages and drawing): $hook %"
 done
 echo "Hashing the parts (SHA-256 as they are copied), with against without, alternating, order swapped each round (ms):"
@@ -243,6 +270,7 @@ echo "  share of the run spent hashing: $(awk -v r="$hash_ratio" 'BEGIN {printf 
 echo "Where the time goes (one run each, ms):"
 echo "  engine: ${profile#profile_ms }"
 echo "  floor:  $(sed 's/^floor_profile_ms //' "$data/floor-profile.txt")"
+echo "  Wine floor: $(sed 's/^wine_floor_ms //' "$data/wine-floor-profile.txt")"
 
 # Address space: the most the run holds at any slice, for a 1 GiB and a 3.5 GiB
 # source (sparse: only the parts are written). It must not grow with the source.

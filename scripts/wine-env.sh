@@ -106,6 +106,15 @@ velk_env_up() {
         wineserver -w
     fi
 
+    # A test program that crashes must end with the fault's code at once: Wine's
+    # debugger, started for any crash, waits on a dialog nobody answers. An empty
+    # debugger command starts none; set in existing prefixes too.
+    if grep -q '^"Debugger"="[^"]' "$WINEPREFIX/system.reg" 2>/dev/null; then
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /d '' /f >/dev/null 2>&1
+        wineserver -w
+    fi
+
     # Wine's own fonts (MS Sans Serif of the dialogs, Marlett of the caption
     # buttons, Tahoma of the About link) are not found where this Wine looks for
     # them; in the prefix's Fonts folder they are.

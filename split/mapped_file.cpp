@@ -71,10 +71,20 @@ int MappedFile::MapView() {
     return 1;
 }
 
+namespace {
+DWORD AllocationGranularity() {
+    static DWORD granularity = 0;
+    if (granularity == 0) {
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        granularity = system.dwAllocationGranularity ? system.dwAllocationGranularity : 65536;
+    }
+    return granularity;
+}
+}  // namespace
+
 bool MappedFile::MoveWindow() {
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    DWORD granularity = system.dwAllocationGranularity ? system.dwAllocationGranularity : 65536;
+    DWORD granularity = AllocationGranularity();
     DWORD window = mappedWindowSize / granularity * granularity;
     if (window == 0) window = granularity;
     DWORD start = offset / granularity * granularity;
@@ -157,7 +167,8 @@ bool MappedFile::Release() {
         // exists the file cannot be made shorter than the mapping.
         if (viewBase != nullptr) UnmapViewOfFile(viewBase);
         CloseHandle(mappingHandle);
-        if (!readOnly) {
+        // A file written whole is already its length: only a short one is cut back.
+        if (!readOnly && offset != size) {
             // The high part is given as 0 so that offsets from 2 GiB up are not
             // taken as moves backwards.
             LONG high = 0;

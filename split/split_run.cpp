@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <csetjmp>
+#include <initializer_list>
 #include <new>
 
 #include "core/app_state.h"
@@ -30,7 +31,12 @@ void ComputePartCount() {
 namespace {
 SplitProgress progress;
 
-bool Report() { return splitProgressHook == nullptr || splitProgressHook(progress); }
+// Set when the session ends during the run: nothing more is written.
+bool sessionEnded = false;
+
+bool Report() {
+    return !sessionEnded && (splitProgressHook == nullptr || splitProgressHook(progress));
+}
 
 // A source whose medium fails while it is read (a removed disk, a lost network
 // share, a file cut short by another program) has pages in its view that cannot
@@ -42,7 +48,12 @@ using AddHandlerCall = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
 using RemoveHandlerCall = ULONG(WINAPI*)(PVOID);
 
 std::jmp_buf copyFailed;
-DWORD guardedThread = 0;  // the thread whose copy is guarded; 0 when none is
+// The thread whose copy is guarded; 0 when none is. Only the handler reads it, so
+// without volatile the compiler could drop the stores around the copy.
+volatile DWORD guardedThread = 0;
+// The handler's entry, registered for a whole run: on Vista and later an entry that
+// a jump out of the handler has passed through is never freed, so once per run.
+PVOID copyGuard = nullptr;
 
 bool InView(const MappedFile* file, ULONG_PTR address) {
     return file != nullptr && file->viewBase != nullptr &&
@@ -54,28 +65,30 @@ LONG CALLBACK OnCopyFault(EXCEPTION_POINTERS* pointers) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
     const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
-    bool unreadable = false;
-    switch (record->ExceptionCode) {
-    case EXCEPTION_IN_PAGE_ERROR:
-    case EXCEPTION_ACCESS_VIOLATION:
-        // Only a fault on the bytes of the two views: any other is a fault of the
-        // program's own and goes on to end it.
-        unreadable = record->NumberParameters >= 2 &&
-                     (InView(sourceReader, record->ExceptionInformation[1]) ||
-                      InView(partWriter, record->ExceptionInformation[1]));
-        break;
-    case EXCEPTION_ILLEGAL_INSTRUCTION:
-        // 32-bit Wine run through qemu-i386 reports the bus error of a page past
-        // the file's end so, without an address; a memory copy has no instruction
-        // that could really be illegal.
-        unreadable = record->NumberParameters == 0;
-        break;
-    default:
-        break;
-    }
+    // Only a fault on the bytes of the two views: any other is a fault of the
+    // program's own and goes on to end it.
+    bool unreadable = (record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR ||
+                       record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) &&
+                      record->NumberParameters >= 2 &&
+                      (InView(sourceReader, record->ExceptionInformation[1]) ||
+                       InView(partWriter, record->ExceptionInformation[1]));
     if (!unreadable) return EXCEPTION_CONTINUE_SEARCH;
     guardedThread = 0;
     std::longjmp(copyFailed, 1);
+}
+
+void GuardCopies(bool on) {
+    static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    static const auto addHandler = reinterpret_cast<AddHandlerCall>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
+    static const auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
+    if (addHandler == nullptr || removeHandler == nullptr) return;
+    if (on && copyGuard == nullptr) copyGuard = addHandler(1, OnCopyFault);
+    if (!on && copyGuard != nullptr) {
+        removeHandler(copyGuard);
+        copyGuard = nullptr;
+    }
 }
 
 // Bytes are taken a page of the source at most at a time, each piece counted by
@@ -102,21 +115,12 @@ bool CopyPages(DWORD length) {
 // One slice from the reader's cursor into the writer; false when the source's
 // bytes could not be had.
 bool CopySlice(DWORD length) {
-    static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    static const auto addHandler = reinterpret_cast<AddHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
-    static const auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
-    PVOID handler = addHandler != nullptr && removeHandler != nullptr
-                        ? addHandler(1, OnCopyFault)
-                        : nullptr;
     volatile bool copied = false;
     if (setjmp(copyFailed) == 0) {
-        guardedThread = handler != nullptr ? GetCurrentThreadId() : 0;
+        guardedThread = copyGuard != nullptr ? GetCurrentThreadId() : 0;
         copied = CopyPages(length);
     }
     guardedThread = 0;
-    if (handler != nullptr) removeHandler(handler);
     return copied;
 }
 
@@ -163,6 +167,35 @@ void TakeMeasuredSize() {
     ComputePartCount();
 }
 
+// A script or checksum list of an earlier run for this name would join the new
+// parts with old ones: it goes before the first part is written. False when one
+// stays (read-only, say), and the run writes nothing.
+bool RemoveEarlierJoin(const char* name) {
+    for (const char* ending : {".bat", ".sha256"}) {
+        char path[kPathSize];
+        // A path too long for the buffer names no file that could be there.
+        if (!FormatText(path, sizeof path, "%s%s%s", appState.destDir, name, ending)) continue;
+        if (DeleteFileA(path)) continue;
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Before a part is created: room for it, and the run still wanted, for Cancel may
+// have been pressed while the insert-disk prompt was up; creating the part would
+// wipe a file of its name on the new disk.
+bool ReadyForPart(const char* name, DWORD index, DWORD length) {
+    if (CheckFreeSpace(length) != kEngineOk) return false;
+    progress.part = index;
+    progress.partDone = 0;
+    progress.partLength = length;
+    if (!Report()) return false;
+    return progress.bytesDone != 0 || RemoveEarlierJoin(name);
+}
+
 bool RunParts(const char* name) {
     sourceReader = new (std::nothrow) MappedFile;
     if (sourceReader == nullptr) return false;
@@ -176,7 +209,7 @@ bool RunParts(const char* name) {
         for (DWORD index = 1; ok && index <= appState.partCount; ++index) {
             DWORD length = index < appState.partCount ? appState.splitSize : lastLength;
             if (length == 0) continue;
-            ok = CheckFreeSpace(length) == kEngineOk && WritePart(name, index, length);
+            ok = ReadyForPart(name, index, length) && WritePart(name, index, length);
         }
     }
     sourceReader->Close();
@@ -189,7 +222,18 @@ bool RunParts(const char* name) {
 bool SplitFile() {
     const char* name = PathFindFileNameA(appState.sourcePath);
     AddBackslash(appState.destDir);
-    if (RunParts(name)) return true;
+    sessionEnded = false;
+    GuardCopies(true);
+    bool ok = RunParts(name);
+    GuardCopies(false);
+    if (ok) return true;
     MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
     return false;
+}
+
+void EndRunAsSessionEnds() {
+    sessionEnded = true;
+    // The process may be ended as soon as the caller returns: the part under way
+    // keeps only its bytes written, no zeros after them that would pass for a whole part.
+    if (partWriter != nullptr) partWriter->Close();
 }

@@ -28,8 +28,9 @@ struct SplitProgress {
     DWORD fileSize;
 };
 
-// Called before the first slice of each part and after every slice; returning
-// false cancels the run there (the part under way is cut back to the bytes written).
+// Called before each part is created, before its first slice and after every
+// slice; returning false cancels the run there (a part under way is cut back to
+// the bytes written; no further part is created).
 // Null: the run reports nothing.
 using SplitProgressHook = bool (*)(const SplitProgress& progress);
 extern SplitProgressHook splitProgressHook;
@@ -40,3 +41,7 @@ void ComputePartCount();
 // Cuts appState.sourcePath into numbered parts in appState.destDir. False after
 // "Cancelling File Split" was shown.
 bool SplitFile();
+
+// The session ends (log-off, shutdown) during a run: the part under way is cut back
+// to the bytes written at once, and the run writes nothing more.
+void EndRunAsSessionEnds();

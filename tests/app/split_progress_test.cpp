@@ -17,7 +17,6 @@
 #include "split/mapped_file.h"
 #include "split/split_run.h"
 #include "tests/app/main_window_fixture.h"
-#include "tests/app/ui_script.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
@@ -54,12 +53,76 @@ struct Look {
     unsigned long part, partCount;
     DWORD_PTR bar;
 };
+
+// The tests hold the run at a report through a hook of their own, which the
+// window's hook calls after its own work. While held, the window's hook is called
+// on as if after further slices, so the window answers as it does in a run.
+HWND mainWindow = nullptr;
+std::atomic<unsigned> lookCount{0};
+std::atomic<DWORD_PTR> lastBar{0};
+DWORD cutPart = 0, written = 0;
+bool holding = false;
+
+// Until ready() or five seconds; false when the window's hook stopped the run.
+template <typename Ready>
+bool Hold(const SplitProgress& progress, Ready ready) {
+    holding = true;  // the window's hook, called from here, calls the test's hook again
+    bool goOn = true;
+    for (DWORD start = GetTickCount(); goOn && !ready() && GetTickCount() - start < 5000;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        goOn = splitProgressHook(progress);
+    }
+    holding = false;
+    return goOn;
+}
+
+// Each report waits for a look of the watcher; the last slice until the bar is seen full.
+bool HoldForALook(const SplitProgress& progress) {
+    if (holding) return true;
+    unsigned seen = lookCount;
+    return Hold(progress, [&] {
+        return lookCount > seen && (progress.bytesDone < progress.fileSize || lastBar == 1000);
+    });
+}
+
+// True once, at the first report inside a part after the first, which it notes.
+bool InALaterPart(const SplitProgress& progress) {
+    if (holding || cutPart != 0 || progress.part < 2 || progress.partDone == 0 ||
+        progress.partDone == progress.partLength) {
+        return false;
+    }
+    cutPart = progress.part;
+    written = progress.partDone;
+    return true;
+}
+
+// Held until the window has taken the key, so the run stops at this report.
+bool PressEscape(const SplitProgress& progress) {
+    if (!InALaterPart(progress)) return true;
+    HWND cancel = GetDlgItem(ProgressWindowOf(mainWindow), IDCANCEL);
+    PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageA(cancel, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    return Hold(progress, [] { return false; });
+}
+
+std::string partUnderWay;  // its path but for the last digit
+LRESULT logOffAnswer = TRUE;
+long long sizeAtEnd = -1;
+
+// Log-off asked for, then the session ending all the same; the run must stop by itself.
+bool EndTheSession(const SplitProgress& progress) {
+    if (!InALaterPart(progress)) return true;
+    logOffAnswer = SendMessageA(mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageA(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    sizeAtEnd = FileSize(partUnderWay + std::to_string(cutPart));
+    return true;
+}
 }  // namespace
 
 TEST_F(MainWindowTest, TheWindowAnswersThroughALongRunAndItsProgressRisesToTheLastPart) {
     ScratchDir src, out;
     std::string source = src / "large.bin";
-    constexpr DWORD kPart = 100u << 20;
+    constexpr DWORD kPart = 16u << 20;
     ASSERT_TRUE(MakeSizedFile(source, 3ull * kPart));
     Open();
     TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
@@ -87,12 +150,15 @@ TEST_F(MainWindowTest, TheWindowAnswersThroughALongRunAndItsProgressRisesToTheLa
             SendMessageTimeoutA(GetDlgItem(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0,
                                 SMTO_NORMAL, 250, &look.bar);
             if (ProgressWindowOf(window_) == progress) looks.push_back(look);
+            lastBar = look.bar, ++lookCount;
         }
         stopped = true;
     });
+    splitProgressHook = HoldForALook;
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
+    splitProgressHook = nullptr;
     stop = true;
     PumpUntil([&] { return stopped.load(); });  // its last look is answered meanwhile
     watcher.join();
@@ -123,7 +189,7 @@ TEST_F(MainWindowTest, TheWindowAnswersThroughALongRunAndItsProgressRisesToTheLa
 TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheBytesWritten) {
     ScratchDir src, out;
     std::string source = src / "data.bin";
-    constexpr DWORD kPart = 32u << 20;
+    constexpr DWORD kPart = 8u << 20;
     std::vector<char> bytes = PatternBytes(4 * kPart, 5);
     ASSERT_TRUE(WriteBytes(source, bytes));
     Open();
@@ -132,29 +198,16 @@ TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheByte
     appState.splitSize = kPart;
     ShowPartInfo(window_);
 
-    // Escape once a part after the first is partly written: the run sees it before
-    // its next slice.
-    DWORD cutPart = 0, written = 0;
-    UiScript script(60000);
-    script.When(
-        "a part after the first partly written",
-        [&] {
-            return partWriter != nullptr && sourceReader != nullptr &&
-                   sourceReader->offset - partWriter->offset >= kPart && partWriter->offset > 0 &&
-                   partWriter->offset < partWriter->size;
-        },
-        [&] {
-            written = partWriter->offset;
-            cutPart = (sourceReader->offset - written) / kPart + 1;
-            HWND cancel = GetDlgItem(ProgressWindowOf(window_), IDCANCEL);
-            PostMessageA(cancel, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-            PostMessageA(cancel, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-        });
+    for (const char* earlier : {"data.bin.bat", "data.bin.sha256"}) WritePattern(out / earlier, 9);
+    // Escape once a part after the first is partly written.
+    mainWindow = window_, cutPart = 0;
+    splitProgressHook = PressEscape;
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
+    splitProgressHook = nullptr;
 
-    ASSERT_TRUE(script.Finished()) << "the run ended before a later part was under way";
+    ASSERT_NE(0u, cutPart) << "the run ended before a later part was under way";
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ("Cancelling File Split", boxes.Last().text);
     EXPECT_EQ(0u, written % kSliceSize) << "the run stopped inside a slice: " << written;
@@ -180,4 +233,22 @@ TEST_F(MainWindowTest, EscapeInTheMiddleOfAPartStopsAfterTheSliceWithOnlyTheByte
     EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
     EXPECT_TRUE(IsWindowEnabled(window_));
     EXPECT_FALSE(appState.runActive);
+
+    // Split again, and the session ends in a later part: log-off waits for the run,
+    // never when idle, and the part under way is cut back at once.
+    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "idle";
+    ScratchDir again;
+    TypeAndLeave(IDC_DEST_BOX, again.path(), IDC_BROWSE_DEST);
+    partUnderWay = again / "data.bin.00";
+    cutPart = 0;
+    splitProgressHook = EndTheSession;
+    boxes.Then(IDOK);
+    Click(IDC_SPLIT);
+    splitProgressHook = nullptr;
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_FALSE(logOffAnswer) << "log-off was allowed during the run";
+    EXPECT_EQ(static_cast<long long>(written), sizeAtEnd) << "the part as the session ended";
+    EXPECT_EQ(expected, ListFiles(again.path()));
+    EXPECT_TRUE(SendMessageA(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF)) << "after";
 }

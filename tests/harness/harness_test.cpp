@@ -78,3 +78,19 @@ TEST(BoxWatchdog, FailsTheTestOfABoxNobodyAnswersAndLetsTheRunEnd) {
                        "\" --gtest_also_run_disabled_tests --gtest_filter=BoxWatchdog.DISABLED_*";
     EXPECT_EQ(1, RunProcess(line, "", 60000));
 }
+
+// A test program that crashes fails at once with the fault's code, instead of
+// waiting in a debugger nobody attends until the suite's time runs out.
+TEST(CrashingTest, DISABLED_Crashes) {
+    volatile int* nowhere = nullptr;
+    *nowhere = 1;
+}
+
+TEST(CrashingTest, EndsAtOnceWithTheFaultsCode) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    EXPECT_EQ(static_cast<int>(EXCEPTION_ACCESS_VIOLATION),
+              RunProcess(std::string("\"") + self + "\" --gtest_also_run_disabled_tests " +
+                             "--gtest_filter=CrashingTest.DISABLED_*", "", 30000))
+        << "-1: the crashed program had not ended after 30 s";
+}

@@ -1,6 +1,7 @@
 #include "split/split_run.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "split/mapped_file.h"
@@ -283,6 +284,11 @@ TEST_F(SplitTest, CancelOnTheThirdDiskKeepsTheFirstTwoParts) {
 // goes on: the next run cuts the source as it now is.
 TEST_F(SplitTest, ASourceCutShortDuringTheRunCancelsItCleanly) {
     SKIP_WITHOUT_FLOPPY();
+    if (const char* emulated = std::getenv("VELK_EMULATED"); emulated && *emulated == '1') {
+        GTEST_SKIP() << "32-bit Wine under qemu-i386 raises a read past the file's end as an "
+                        "illegal instruction, which on Windows is a fault of the program's own; "
+                        "run where the kernel runs 32-bit code, or with the 64-bit build";
+    }
     FloppyDrive floppy;
     std::vector<char> source = ChooseSource("data.zip", 3000000, 1457664, "A:\\");
     const std::string unixSource = UnixPathOf(sources_ / "data.zip");
@@ -316,6 +322,34 @@ TEST_F(SplitTest, ASourceCutShortDuringTheRunCancelsItCleanly) {
     ASSERT_TRUE(SplitFile());
     EXPECT_TRUE(JoinParts(again.path(), "data.zip", 2) ==
                 std::vector<char>(source.begin(), source.begin() + left));
+}
+
+namespace {
+bool cancelPressed = false;  // the progress window's Cancel, as the run's hook hears it
+bool HearCancel(const SplitProgress&) { return !cancelPressed; }
+}  // namespace
+
+// Cancel pressed while the insert-disk prompt is up, then Retry with another disk:
+// the run ends there, and a file of the next part's name on that disk is untouched.
+TEST_F(SplitTest, CancelDuringTheInsertDiskPromptCreatesNoFurtherPart) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ChooseSource("data.zip", 3000000, 1457664, "A:\\");
+    cancelPressed = false;
+    splitProgressHook = HearCancel;
+    MessageBoxAnswerer boxes;
+    boxes.ThenRun([&](const SeenBox&) {
+             floppy.InsertEmptyDisk();
+             WritePattern("A:\\data.zip.002", 1000, 7);
+             cancelPressed = true;
+         }, IDRETRY)
+        .Then(IDOK);
+    EXPECT_FALSE(SplitFile());
+    splitProgressHook = nullptr;
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    ExpectCancelBox(boxes.Seen()[1]);
+    EXPECT_TRUE(ReadBytes("A:\\data.zip.002") == PatternBytes(1000, 7))
+        << "the file on the new disk was replaced; now " << FileSize("A:\\data.zip.002") << " bytes";
 }
 
 TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndCancels) {
