@@ -15,6 +15,8 @@
 //   velk_bench merge   DEST SCRIPT             the script run by cmd.exe in DEST
 #include <windows.h>
 
+#include "bench/windows_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,13 +30,6 @@
 #include "split/split_run.h"
 
 namespace {
-LARGE_INTEGER frequency;
-
-double Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 bool Prepare(const char* source, const char* dest, const char* splitSize) {
     CopyText(appState.sourcePath, source);
@@ -206,7 +201,6 @@ int Merge(const char* dest, const char* script) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QueryPerformanceFrequency(&frequency);
     // No "insert a disk" box of the system's own for a drive without a medium.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     if (argc == 5 && std::strcmp(argv[1], "split") == 0)

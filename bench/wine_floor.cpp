@@ -6,18 +6,13 @@
 //   velk_wine_floor SOURCE DESTDIR SPLITSIZE
 #include <windows.h>
 
+#include "bench/windows_clock.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
-LARGE_INTEGER frequency;
-
-double Now() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 constexpr DWORD kWindow = 64u << 20;
 constexpr DWORD kGranularity = 65536;
@@ -28,7 +23,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: velk_wine_floor SOURCE DESTDIR SPLITSIZE\n");
         return 2;
     }
-    QueryPerformanceFrequency(&frequency);
     double start = Now();
     HANDLE in = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

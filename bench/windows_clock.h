@@ -1,0 +1,15 @@
+// Milliseconds from the performance counter, for the benchmark programs that run
+// under Wine and time themselves from the inside.
+#pragma once
+#include <windows.h>
+
+inline double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
