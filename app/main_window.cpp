@@ -363,12 +363,9 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     // A split under way keeps its source and its prompt on top of the disabled
     // window, and a file still loading keeps its box: this file waits its turn,
     // the last one handed off winning.
-    if (appState.runActive || handOffLoading) {
-        if (named) CopyText(pendingHandOff, path);
-        return FALSE;
-    }
+    if (named) CopyText(pendingHandOff, path);
+    if (appState.runActive || handOffLoading) return FALSE;
     if (named) {
-        CopyText(pendingHandOff, path);
         TakePendingHandOff(window);
     } else {
         BringWindowBack(window);

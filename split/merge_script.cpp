@@ -16,9 +16,6 @@
 #include "split/split_run.h"
 
 namespace {
-// Room for the name as the script spells it: each character doubled, in two bytes.
-constexpr std::size_t kScriptNameSize = 4 * kPathSize;
-
 // The name as the script spells it, in the OEM code page: on the copy lines with
 // each % doubled (%...% is a variable), and on the closing echo line also with a
 // caret before each & | < > ^, which outside quotes would start another command
@@ -92,7 +89,7 @@ public:
     }
     // A piece with the names in it, formed whole before it is written.
     void Format(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char piece[4 * kScriptNameSize + 256];
+        char piece[4 * kOemNameSize + 256];
         va_list args;
         va_start(args, format);
         int length = std::vsnprintf(piece, sizeof piece, format, args);
@@ -249,8 +246,8 @@ bool WriteWhole(unsigned long long size, Put put) {
 }
 
 bool WriteScriptAndList(const char* name) {
-    char scriptName[kScriptNameSize];
-    char echoName[kScriptNameSize];
+    char scriptName[kOemNameSize];
+    char echoName[kOemNameSize];
     // No script at all rather than one that runs or joins something else; the list
     // is still written (other systems read the name in UTF-8), and the split goes on
     // to its summary.

@@ -131,15 +131,13 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
     partWriter = new (std::nothrow) MappedFile;
     if (partWriter == nullptr) return false;
     bool written = false;
-    progress.part = index;
-    progress.partDone = 0;
-    progress.partLength = length;
+    // The run reported this part before it was created (ReadyForPart).
     // A path that does not fit the buffer names no file that could be created.
     if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
                    static_cast<unsigned long>(index)) &&
         partWriter->OpenForWrite(scratchText, length)) {
         StartPartDigest(index);
-        written = Report();
+        written = true;
         while (written && progress.partDone < length) {
             DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
                                                                       : splitSliceSize;
