@@ -1,6 +1,7 @@
 # Sourced by wine-env.sh. Lets 32-bit Wine run on kernels booted without 32-bit
 # support: a static qemu-i386 (Debian trixie's qemu-user; bookworm's own hangs in
 # wineboot) is registered with binfmt_misc for i386 ELF executables.
+#   velk_i386_machine    what a 32-bit program reads as the machine, or nothing
 #   velk_emulator_up     fetches and registers it; false where that cannot be done
 #   velk_emulator_down   removes the registration this shell made
 # Each run registers an entry of its own name and removes only that one, so runs
@@ -8,17 +9,33 @@
 # the kernel keep the emulator open, so the entry works from any mount namespace.
 # shellcheck shell=bash
 
-# True when some emulator is registered for 32-bit executables already (another
-# run's, say): then 32-bit code starting proves nothing about the kernel, and that
-# registration may go away during this run.
-velk_emulator_registered() {
-    local entry
-    for entry in /proc/sys/fs/binfmt_misc/*; do
-        case "$entry" in */register | */status) continue ;; esac
-        grep -q '^enabled' "$entry" 2>/dev/null && grep -q '^interpreter .*qemu-i386' "$entry" 2>/dev/null &&
-            return 0
-    done
-    return 1
+# What 32-bit code itself reads as the machine (uname -m of a 32-bit process):
+# "x86_64" where the kernel runs it, "i686" under qemu-i386, whoever registered
+# that (a chroot or container may not see the host's binfmt_misc entry). Empty
+# when 32-bit code does not start at all. The program is a few bytes written
+# here (a static i386 ELF: uname, then write the machine field and a line feed),
+# so that nothing 32-bit need be installed to ask.
+velk_i386_machine() {
+    local dir="$1" probe="$1/i386-machine"
+    if [ ! -x "$probe" ]; then
+        mkdir -p "$dir" || return 0
+        {
+            # ELF header; one program header loads the file's 143 bytes at 0x08048000.
+            printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+            printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00'
+            printf '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x28\x00\x00\x00\x00\x00'
+            printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
+            printf '\x8f\x00\x00\x00\x8f\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
+            # sub esp,400; mov ebx,esp; mov eax,122 (uname); int 0x80; lea ecx,[esp+260]
+            printf '\x81\xec\x90\x01\x00\x00\x89\xe3\xb8\x7a\x00\x00\x00\xcd\x80\x8d\x8c\x24\x04\x01\x00\x00'
+            # edx := the machine field's length
+            printf '\x31\xd2\x80\x3c\x11\x00\x74\x03\x42\xeb\xf7'
+            # a line feed after it; write(1, ecx, edx); exit(0)
+            printf '\xc6\x04\x11\x0a\x42\xbb\x01\x00\x00\x00\xb8\x04\x00\x00\x00\xcd\x80'
+            printf '\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80'
+        } >"$probe.new" && chmod +x "$probe.new" && mv "$probe.new" "$probe" || return 0
+    fi
+    "$probe" 2>/dev/null || true
 }
 
 velk_emulator_fetch() {

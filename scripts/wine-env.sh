@@ -9,8 +9,9 @@
 . "$(dirname "${BASH_SOURCE[0]}")/i386-emulator.sh"
 
 # The program users get is the 32-bit one, and it is the one run: under 32-bit Wine
-# natively where the kernel runs 32-bit code, else through qemu-i386 registered
-# with binfmt_misc. Only where neither works (no root, no binfmt_misc, no network
+# natively where the kernel runs 32-bit code (as 32-bit code itself reports: code
+# that merely starts may run under an emulator registered by someone else), else
+# through qemu-i386 registered with binfmt_misc. Only where neither works (no root, no binfmt_misc, no network
 # for the first fetch) do the same sources run built for 64-bit Windows under
 # 64-bit Wine, and the callers say so. Call velk_env_down at exit: it removes the
 # emulator's registration again.
@@ -21,9 +22,15 @@ velk_detect_arch() {
         :  # decided earlier in this run
     elif [ -n "${VELK_ARCH:-}" ]; then
         VELK_ARCH_CHOSEN=1
-    elif ! velk_emulator_registered && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+    elif [ "$(velk_i386_machine "$tools")" = x86_64 ] &&
+        /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
         VELK_ARCH=win32
     elif velk_emulator_up "$tools" && /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+        VELK_ARCH=win32
+        VELK_EMULATED=1
+    elif [ -n "$(velk_i386_machine "$tools")" ] &&
+        /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+        # An emulator this run cannot register nor see (a chroot's host's) runs it.
         VELK_ARCH=win32
         VELK_EMULATED=1
     else
