@@ -9,13 +9,6 @@
 #include "app/command_line.h"
 #include "settings/settings_store.h"
 
-// Every running instance maps this section in common, so the first start can
-// tell later starts that it is there. It is back at -1 once all have ended.
-__attribute__((section("Shared"), shared)) volatile LONG instanceCounter = -1;
-// The session (user desktop) of the instance that raised the counter, -1 before
-// one has: a later start of another session cannot reach that instance's window.
-__attribute__((section("Shared"), shared)) volatile LONG firstInstanceSession = -1;
-
 namespace {
 
 // How long a later start waits for the running instance to take its argument.
@@ -55,17 +48,6 @@ HWND FindRunningWindow() {
     return nullptr;
 }
 
-// Looked up at run time: missing from the systems without sessions, where every
-// process shares the one.
-LONG CurrentSession() {
-    using SessionFunction = BOOL(WINAPI*)(DWORD, DWORD*);
-    auto session = reinterpret_cast<SessionFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "ProcessIdToSessionId")));
-    DWORD id = 0;
-    if (session == nullptr || !session(GetCurrentProcessId(), &id)) return 0;
-    return static_cast<LONG>(id);
-}
-
 }  // namespace
 
 void SetInitialSource(const char* text) {
@@ -74,12 +56,23 @@ void SetInitialSource(const char* text) {
     CopyText(appState.sourcePath, path);
 }
 
-void RecordFirstInstanceSession() { InterlockedExchange(&firstInstanceSession, CurrentSession()); }
+bool BecomeFirstInstance() {
+    // Windows before 2000 knows no namespaces (nor sessions): there the plain name.
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+    if (mutex == nullptr) mutex = CreateMutexA(nullptr, FALSE, std::strchr(kInstanceMutexName, '\\') + 1);
+    // Without the mutex nothing tells the instances apart: this one works.
+    if (mutex == nullptr) return true;
+    // Owned while the instance lives; its end releases it (abandoned), so the next
+    // start is the first again. The handle stays open for the process's life.
+    // Of several starts at the same moment exactly one takes it.
+    DWORD taken = WaitForSingleObject(mutex, 0);
+    if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) return true;
+    CloseHandle(mutex);
+    return false;
+}
 
 bool RunningWindowOfThisSession() {
     if (FindRunningWindow() != nullptr) return true;
-    // Another user's instance lies on another desktop: no window of it will come.
-    if (firstInstanceSession != -1 && firstInstanceSession != CurrentSession()) return false;
     // Several files opened at once start one process each; the first may still be
     // making its window.
     DWORD start = GetTickCount();

@@ -3,17 +3,18 @@
 
 #include "core/app_state.h"
 
-// Counts the running instances; lives in the section shared by all of them.
-extern volatile LONG instanceCounter;
+// The name of the mutex that the working instance of a session owns for its whole
+// life, in the session's own namespace: other users' instances never meet it.
+constexpr char kInstanceMutexName[] = "Local\\VelkTresmalInstance";
 
 // sourcePath := text when it names an existing path and fits, else empty.
 void SetInitialSource(const char* text);
 
-// The first instance notes its session, so that a start of another session does
-// not wait for a window it cannot see.
-void RecordFirstInstanceSession();
-// A later start: whether the running instance's main window is there on this
-// session's desktop, looked for during a few seconds while it may still be made.
+// True when this process becomes its session's working instance: it then owns the
+// instance mutex until it ends. False when another instance of the session owns it.
+bool BecomeFirstInstance();
+// A later start: whether the running instance's main window is there, looked for
+// during a few seconds while it may still be made.
 bool RunningWindowOfThisSession();
 
 // A later start: hands the argument text to the running instance's window, if

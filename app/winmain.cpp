@@ -16,18 +16,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const char* arguments = ArgumentText(GetCommandLineA());
     const wchar_t* wideArguments = ArgumentText(GetCommandLineW());
 
-    // The role is decided once, on the value this process's own increment yields:
-    // of several starts at the same moment exactly one sees 0. A later start that
-    // finds no window of its own session (another user's instance, or one that
-    // never showed its window) starts as its session's instance instead.
-    if (InterlockedIncrement(&instanceCounter) > 0) {
-        InterlockedDecrement(&instanceCounter);
-        if (RunningWindowOfThisSession()) {
-            HandOffArguments(SpelledArguments(arguments, wideArguments));
-            return 0;
-        }
-    } else {
-        RecordFirstInstanceSession();
+    // The role is decided once, by the session's instance mutex. A later start that
+    // finds no window (an instance that never showed its window) starts as one more
+    // instance instead.
+    if (!BecomeFirstInstance() && RunningWindowOfThisSession()) {
+        HandOffArguments(SpelledArguments(arguments, wideArguments));
+        return 0;
     }
 
     appState.settings = CreateSettingsStore();

@@ -47,9 +47,9 @@ int Verdict(const char* root, DWORD bytesNeeded) {
 
 int CheckFreeSpace(DWORD bytesNeeded) {
     char root[kPathSize];
-    if (!FindRoot(root, sizeof root)) return kEngineCancelled;
+    if (!FindRoot(root, sizeof root)) return kFreeSpaceUnknown;
     int verdict = Verdict(root, bytesNeeded);
-    if (verdict < 0) return kEngineCancelled;
+    if (verdict < 0) return kFreeSpaceUnknown;
 
     int choice = IDRETRY;
     while (verdict == kShort && choice == IDRETRY) {
@@ -61,11 +61,11 @@ int CheckFreeSpace(DWORD bytesNeeded) {
             choice = MessageBoxA(nullptr, scratchText, kWindowTitle, MB_RETRYCANCEL | MB_ICONERROR);
         } else {
             MessageBoxA(nullptr, "Disk is full, quiting VELK", kWindowTitle, MB_OK | MB_ICONERROR);
-            choice = IDCANCEL;
+            return kDiskFullTold;
         }
         if (choice == IDRETRY) {
             verdict = Verdict(root, bytesNeeded);
-            if (verdict < 0) return kEngineCancelled;
+            if (verdict < 0) return kFreeSpaceUnknown;
         }
     }
     return choice == IDRETRY ? kEngineOk : kEngineCancelled;

@@ -10,9 +10,9 @@
 
 #include "core/app_state.h"
 #include "split/console_text.h"
-#include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/part_digests.h"
+#include "split/run_end.h"
 #include "split/split_run.h"
 
 namespace {
@@ -230,15 +230,25 @@ void PutScript(ScriptOut& out, const char* name, const char* echoName, DWORD par
                echoName);
 }
 
-// Writes the file of the path formed in scratchText at exactly `size` bytes, through
-// partWriter; `put` fills it.
+// Writes "<destDir><name><ending>" at exactly `size` bytes, through partWriter; `put`
+// fills it. The path is formed in scratchText after the free-space check, which
+// forms its messages there.
 template <typename Put>
-bool WriteWhole(unsigned long long size, Put put) {
+bool WriteWhole(const char* name, const char* ending, unsigned long long size, Put put) {
+    if (!FormatText(scratchText, sizeof scratchText, "%s%s%s", appState.destDir, name, ending)) {
+        return StopAsFailed("Cannot create the File: its path is too long", appState.destDir, name,
+                            ending);
+    }
     partWriter = new (std::nothrow) MappedFile;
-    bool ok = partWriter != nullptr && partWriter->OpenForWrite(scratchText, static_cast<DWORD>(size)) == 1;
+    if (partWriter == nullptr) {
+        return StopAsFailed("Not enough Memory to write the File", appState.destDir, name, ending);
+    }
+    bool ok = partWriter->OpenForWrite(scratchText, static_cast<DWORD>(size)) == 1;
     if (ok) {
-        ok = put();
+        ok = put() || StopAsFailed("Error Writing File", appState.destDir, name, ending);
         partWriter->Close();
+    } else {
+        StopAsFailed("Error Creating File", appState.destDir, name, ending);
     }
     delete partWriter;
     partWriter = nullptr;
@@ -258,26 +268,36 @@ bool WriteScriptAndList(const char* name) {
     if (scripted) PutScript(counted, scriptName, echoName, parts, hashes);
     const unsigned long long scriptSize = counted.size();
     const unsigned long long listSize = hashes ? DigestListSize(name) : 0;
+    if (!counted.ok()) return StopAsFailed("Error Writing File", appState.destDir, name, ".bat");
+    if (scriptSize + listSize > 0xFFFFFFFFull) {
+        return StopAsFailed("The Merge Script and Checksum List are too large", appState.destDir,
+                            name, ".bat");
+    }
     // Script and list are counted together: on floppies both go onto the last disk.
-    if (!counted.ok() || scriptSize + listSize > 0xFFFFFFFFull ||
-        (scriptSize + listSize != 0 &&
-         CheckFreeSpace(static_cast<DWORD>(scriptSize + listSize)) != kEngineOk)) {
+    if (scriptSize + listSize != 0 &&
+        !RoomAtDestination(static_cast<DWORD>(scriptSize + listSize))) {
         return false;
     }
-    // The paths are formed after the check, which forms its messages in scratchText.
-    if (scripted &&
-        (!FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) ||
-         !WriteWhole(scriptSize, [&] {
-             ScriptOut out(partWriter);
-             PutScript(out, scriptName, echoName, parts, hashes);
-             return out.ok() && out.size() == scriptSize;
-         }))) {
+    if (scripted && !WriteWhole(name, ".bat", scriptSize, [&] {
+            ScriptOut out(partWriter);
+            PutScript(out, scriptName, echoName, parts, hashes);
+            return out.ok() && out.size() == scriptSize;
+        })) {
         return false;
     }
-    bool listed =
-        listSize == 0 ||
-        (FormatText(scratchText, sizeof scratchText, "%s%s.sha256", appState.destDir, name) &&
-         WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
+    // The script joins without the list; the list's failure is still said.
+    if (PartDigestsLost()) {
+        return StopAsFailed("The Checksum List cannot be written: the SHA-256 of the Parts could "
+                            "not be taken",
+                            appState.destDir, name, ".sha256");
+    }
+    if (hashes && listSize == 0) {
+        return StopAsFailed("The Checksum List cannot be written: the name has no UTF-8 spelling",
+                            appState.destDir, name, ".sha256");
+    }
+    bool listed = listSize == 0 || WriteWhole(name, ".sha256", listSize, [&] {
+                      return WriteDigestList(*partWriter, name);
+                  });
     if (listed && !scripted) TellHowToJoin(name, parts);
     return listed;
 }
@@ -285,8 +305,12 @@ bool WriteScriptAndList(const char* name) {
 
 bool WriteMergeScript() {
     const char* name = PathFindFileNameA(appState.sourcePath);
-    AddBackslash(appState.destDir);
-    bool written = WriteScriptAndList(name);
+    BeginRunEnd();
+    bool written = AddBackslash(appState.destDir)
+                       ? WriteScriptAndList(name)
+                       : StopAsFailed("Cannot create the File: its path is too long",
+                                      appState.destDir, "\\", name);
     EndPartDigests();
+    if (!written) ShowRunEnd();
     return written;
 }

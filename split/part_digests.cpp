@@ -59,6 +59,7 @@ const Sha256* Platform() {
 // tiny part size can mean millions of them. When memory or the hashing fails, the
 // run keeps none and no list is written.
 bool keeping = false;
+bool lost = false;  // kept no longer since a failure
 DWORD runParts = 0;
 BYTE* digests = nullptr;
 DWORD capacity = 0;  // digests the memory holds
@@ -73,6 +74,12 @@ void Drop() {
     capacity = 0;
     finished = 0;
     keeping = false;
+}
+
+// A failure: the run's digests are gone, and the list with them.
+void Lose() {
+    Drop();
+    lost = true;
 }
 
 bool MakeRoom() {
@@ -101,6 +108,7 @@ bool Utf8PartName(const char* name, DWORD part, char* out, int size) {
 
 void BeginPartDigests(DWORD parts, bool enabled) {
     Drop();
+    lost = false;
     runParts = parts;
     keeping = enabled && Platform() != nullptr;
 }
@@ -109,13 +117,13 @@ void StartPartDigest(DWORD part) {
     if (!keeping) return;
     if (part != finished + 1 || current != 0 ||
         !Platform()->createHash(Platform()->provider, kSha256, 0, 0, &current)) {
-        Drop();
+        Lose();
     }
 }
 
 void AddToPartDigest(const void* bytes, DWORD length) {
     if (keeping && !Platform()->hashData(current, static_cast<const BYTE*>(bytes), length, 0)) {
-        Drop();
+        Lose();
     }
 }
 
@@ -126,7 +134,7 @@ void FinishPartDigest(DWORD part) {
         !Platform()->getHashParam(current, HP_HASHVAL, digests + finished * kDigestSize, &size,
                                   0) ||
         size != kDigestSize) {
-        Drop();
+        Lose();
         return;
     }
     Platform()->destroyHash(current);
@@ -137,6 +145,8 @@ void FinishPartDigest(DWORD part) {
 bool HavePartDigests(DWORD parts) {
     return keeping && current == 0 && finished == runParts && runParts == parts;
 }
+
+bool PartDigestsLost() { return lost; }
 
 bool PartDigestHex(DWORD part, char (&hex)[2 * kDigestSize + 1]) {
     if (!HavePartDigests(runParts) || part == 0 || part > finished) return false;
@@ -176,5 +186,6 @@ bool WriteDigestList(MappedFile& writer, const char* name) {
 
 void EndPartDigests() {
     Drop();
+    lost = false;
     runParts = 0;
 }

@@ -17,6 +17,9 @@ void FinishPartDigest(DWORD part);
 
 // True when the last run had `parts` parts and every one has its digest.
 bool HavePartDigests(DWORD parts);
+// True when the last run meant to keep digests and lost them (no memory for them,
+// or the hashing failed): the checksum list cannot be written.
+bool PartDigestsLost();
 // The digest of part `part` (from 1) in lower-case hex, 64 characters and a
 // terminator into `hex`; false when the run has none.
 bool PartDigestHex(DWORD part, char (&hex)[2 * kDigestSize + 1]);

@@ -7,9 +7,9 @@
 #include <new>
 
 #include "core/app_state.h"
-#include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/part_digests.h"
+#include "split/run_end.h"
 
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
@@ -34,8 +34,15 @@ SplitProgress progress;
 // Set when the session ends during the run: nothing more is written.
 bool sessionEnded = false;
 
+constexpr char kNoMemory[] = "Not enough Memory to Split the File";
+
 bool Report() {
-    return !sessionEnded && (splitProgressHook == nullptr || splitProgressHook(progress));
+    if (sessionEnded) return StopAsSessionEnds();
+    bool goOn = splitProgressHook == nullptr || splitProgressHook(progress);
+    // The hook handles the window's messages: the session may have ended inside it,
+    // and then not a byte more is written, not even the part it was asked about.
+    if (sessionEnded) return StopAsSessionEnds();
+    return goOn || StopAsCancelled();
 }
 
 // A source whose medium fails while it is read (a removed disk, a lost network
@@ -51,6 +58,8 @@ std::jmp_buf copyFailed;
 // The thread whose copy is guarded; 0 when none is. Only the handler reads it, so
 // without volatile the compiler could drop the stores around the copy.
 volatile DWORD guardedThread = 0;
+// Whether the bytes that failed were the part's (its disk) rather than the source's.
+volatile bool partFailed = false;
 // The handler's entry, registered for a whole run: on Vista and later an entry that
 // a jump out of the handler has passed through is never freed, so once per run.
 PVOID copyGuard = nullptr;
@@ -73,6 +82,7 @@ LONG CALLBACK OnCopyFault(EXCEPTION_POINTERS* pointers) {
                       (InView(sourceReader, record->ExceptionInformation[1]) ||
                        InView(partWriter, record->ExceptionInformation[1]));
     if (!unreadable) return EXCEPTION_CONTINUE_SEARCH;
+    partFailed = InView(partWriter, record->ExceptionInformation[1]);
     guardedThread = 0;
     std::longjmp(copyFailed, 1);
 }
@@ -104,7 +114,10 @@ bool CopyPages(DWORD length) {
         DWORD piece = kSourcePage - sourceReader->offset % kSourcePage;
         if (piece > available) piece = available;
         if (piece > length - copied) piece = length - copied;
-        if (partWriter->Write(sourceReader->cursor, piece) != 1) return false;
+        if (partWriter->Write(sourceReader->cursor, piece) != 1) {
+            partFailed = true;
+            return false;
+        }
         AddToPartDigest(sourceReader->cursor, piece);
         sourceReader->Skip(piece);
         copied += piece;
@@ -116,6 +129,7 @@ bool CopyPages(DWORD length) {
 // bytes could not be had.
 bool CopySlice(DWORD length) {
     volatile bool copied = false;
+    partFailed = false;
     if (setjmp(copyFailed) == 0) {
         guardedThread = copyGuard != nullptr ? GetCurrentThreadId() : 0;
         copied = CopyPages(length);
@@ -124,25 +138,38 @@ bool CopySlice(DWORD length) {
     return copied;
 }
 
+// The part's file name: the source's name and the number, at least three digits.
+void FormPartName(char (&partName)[kPathSize + 16], const char* name, DWORD index) {
+    FormatText(partName, sizeof partName, "%s.%03lu", name, static_cast<unsigned long>(index));
+}
+
 // Writes part number index of the given length from the reader's cursor. False
 // when the part cannot be created or the run is cancelled: the part then holds
 // only the bytes really written (a writer is cut back on closing).
 bool WritePart(const char* name, DWORD index, DWORD length) {
-    partWriter = new (std::nothrow) MappedFile;
-    if (partWriter == nullptr) return false;
-    bool written = false;
+    char partName[kPathSize + 16];
+    FormPartName(partName, name, index);
     // The run reported this part before it was created (ReadyForPart).
     // A path that does not fit the buffer names no file that could be created.
-    if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
-                   static_cast<unsigned long>(index)) &&
-        partWriter->OpenForWrite(scratchText, length)) {
+    if (!FormatText(scratchText, sizeof scratchText, "%s%s", appState.destDir, partName)) {
+        return StopAsFailed("Cannot create the File: its path is too long", appState.destDir,
+                            partName);
+    }
+    partWriter = new (std::nothrow) MappedFile;
+    if (partWriter == nullptr) return StopAsFailed(kNoMemory, appState.sourcePath);
+    bool written = false;
+    if (partWriter->OpenForWrite(scratchText, length)) {
         StartPartDigest(index);
         written = true;
         while (written && progress.partDone < length) {
             DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
                                                                       : splitSliceSize;
             written = CopySlice(slice);
-            if (written) {
+            if (!written && partFailed) {
+                StopAsFailed("Error Writing File", appState.destDir, partName);
+            } else if (!written) {
+                StopAsFailed("Error Reading File", appState.sourcePath);
+            } else {
                 progress.partDone += slice;
                 progress.bytesDone += slice;
                 written = Report();
@@ -150,6 +177,8 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
         }
         if (written) FinishPartDigest(index);
         partWriter->Close();
+    } else {
+        StopAsFailed("Error Creating File", appState.destDir, partName);
     }
     delete partWriter;
     partWriter = nullptr;
@@ -176,7 +205,7 @@ bool RemoveEarlierJoin(const char* name) {
         if (DeleteFileA(path)) continue;
         DWORD attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            return false;
+            return StopAsFailed("The File of an earlier Split cannot be replaced", path);
         }
     }
     return true;
@@ -186,7 +215,7 @@ bool RemoveEarlierJoin(const char* name) {
 // have been pressed while the insert-disk prompt was up; creating the part would
 // wipe a file of its name on the new disk.
 bool ReadyForPart(const char* name, DWORD index, DWORD length) {
-    if (CheckFreeSpace(length) != kEngineOk) return false;
+    if (!RoomAtDestination(length)) return false;
     progress.part = index;
     progress.partDone = 0;
     progress.partLength = length;
@@ -194,10 +223,25 @@ bool ReadyForPart(const char* name, DWORD index, DWORD length) {
     return progress.bytesDone != 0 || RemoveEarlierJoin(name);
 }
 
+// Why the source could not be opened and mapped, as far as the reader got.
+bool SourceNotOpened() {
+    const char* source = appState.sourcePath;
+    if (sourceReader->stage == Closed) return StopAsFailed("Error Opening File", source);
+    DWORD high = 0;
+    DWORD low = GetFileSize(sourceReader->fileHandle, &high);
+    if (low == 0 && high == 0) return StopAsFailed("The File is empty: there is nothing to Split", source);
+    if (high != 0 && low != INVALID_FILE_SIZE) {
+        return StopAsFailed("The File is too large to Split (VELK splits Files smaller than 4 GB only)",
+                            source);
+    }
+    return StopAsFailed("Error Reading File", source);
+}
+
 bool RunParts(const char* name) {
     sourceReader = new (std::nothrow) MappedFile;
-    if (sourceReader == nullptr) return false;
-    bool ok = sourceReader->OpenForRead(appState.sourcePath) == 1 && appState.splitSize != 0;
+    if (sourceReader == nullptr) return StopAsFailed(kNoMemory, appState.sourcePath);
+    bool ok = sourceReader->OpenForRead(appState.sourcePath) == 1 || SourceNotOpened();
+    if (ok && appState.splitSize == 0) ok = StopAsFailed("The Split Size is not Valid", "");
     if (ok) {
         TakeMeasuredSize();
         progress = SplitProgress{0, appState.partCount, 0, 0, 0, appState.fileSize};
@@ -215,17 +259,46 @@ bool RunParts(const char* name) {
     sourceReader = nullptr;
     return ok;
 }
+
+// Every file the run and its script will write is named before anything is read
+// or written: a path too long for Windows is said now, not after the parts.
+bool PathsFit(const char* name) {
+    char lastPart[kPathSize + 16];
+    FormPartName(lastPart, name, appState.partCount);
+    const struct {
+        const char* name;
+        const char* ending;
+    } files[] = {{lastPart, ""}, {name, ".bat"}, {name, ".sha256"}};
+    for (const auto& file : files) {
+        if (!FormatText(scratchText, sizeof scratchText, "%s%s%s", appState.destDir, file.name,
+                        file.ending)) {
+            return StopAsFailed("Cannot create the File: its path is too long", appState.destDir,
+                                file.name, file.ending);
+        }
+    }
+    return true;
+}
 }  // namespace
 
 bool SplitFile() {
     const char* name = PathFindFileNameA(appState.sourcePath);
-    AddBackslash(appState.destDir);
+    BeginRunEnd();
     sessionEnded = false;
-    GuardCopies(true);
-    bool ok = RunParts(name);
-    GuardCopies(false);
+    bool ok;
+    if (!AddBackslash(appState.destDir)) {
+        char partName[kPathSize + 16];
+        FormPartName(partName, name, 1);
+        ok = StopAsFailed("Cannot create the File: its path is too long", appState.destDir, "\\",
+                          partName);
+    } else if (PathsFit(name)) {
+        GuardCopies(true);
+        ok = RunParts(name);
+        GuardCopies(false);
+    } else {
+        ok = false;
+    }
     if (ok) return true;
-    MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
+    ShowRunEnd();
     return false;
 }
 

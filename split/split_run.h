@@ -38,8 +38,9 @@ extern SplitProgressHook splitProgressHook;
 // partCount from fileSize and splitSize.
 void ComputePartCount();
 
-// Cuts appState.sourcePath into numbered parts in appState.destDir. False after
-// "Cancelling File Split" was shown.
+// Cuts appState.sourcePath into numbered parts in appState.destDir. False after a
+// box said why: "Cancelling File Split" when the user cancelled, what failed
+// otherwise (none when a box of the free-space check said it, or the session ends).
 bool SplitFile();
 
 // The session ends (log-off, shutdown) during a run: the part under way is cut back

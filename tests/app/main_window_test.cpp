@@ -140,7 +140,7 @@ TEST_F(MainWindowTest, AFailedSplitShowsNoSummaryAndResetsNothing) {
     Click(IDC_SPLIT);
 
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ("The File is empty: there is nothing to Split\n" + source, boxes.Last().text);
     EXPECT_EQ(source, appState.sourcePath);
     EXPECT_EQ(source, Text(IDC_SOURCE_BOX));
     EXPECT_EQ(262144u, appState.splitSize);
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, AFailedSplitShowsNoSummaryAndResetsNothing) {
     EXPECT_FALSE(appState.runActive);
 }
 
-TEST_F(MainWindowTest, ACancelledRunShowsTheSizeAndCountItMeasured) {
+TEST_F(MainWindowTest, AFailedRunShowsTheSizeAndCountItMeasured) {
     ScratchDir src, out;
     std::string source = src / "data.zip";
     ASSERT_TRUE(WritePattern(source, 3000000));
@@ -167,7 +167,7 @@ TEST_F(MainWindowTest, ACancelledRunShowsTheSizeAndCountItMeasured) {
     boxes.Then(IDOK);
     Click(IDC_SPLIT);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ("Error Creating File\n" + out / "data.zip.002", boxes.Last().text);
     EXPECT_EQ("File Size : 1.43 MB", Text(IDC_FILE_SIZE_TEXT));
     EXPECT_EQ("Num of Split Parts : 2", Text(IDC_PART_COUNT_TEXT));
 }

@@ -1,4 +1,4 @@
-// A run whose MappedFile cannot be allocated ends as cancelled. The program
+// A run whose MappedFile cannot be allocated says so. The program
 // allocates its MappedFile objects with the non-throwing new; this test program
 // replaces that operator so it can be made to fail on demand.
 #include <cstdlib>
@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(AllocationTest, ARunWithoutMemoryForItsReaderIsCancelled) {
+TEST_F(AllocationTest, ARunWithoutMemoryForItsReaderSaysSo) {
     ChooseSource("data.zip", 3000, 1000);
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
@@ -37,7 +37,7 @@ TEST_F(AllocationTest, ARunWithoutMemoryForItsReaderIsCancelled) {
     refuseAllocations = false;
     EXPECT_FALSE(result);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ("Not enough Memory to Split the File\n" + sources_ / "data.zip", boxes.Last().text);
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
     EXPECT_EQ(nullptr, sourceReader);
 }
@@ -45,10 +45,12 @@ TEST_F(AllocationTest, ARunWithoutMemoryForItsReaderIsCancelled) {
 TEST_F(AllocationTest, AScriptWithoutMemoryForItsWriterIsNotWritten) {
     SetRun(sources_ / "data.zip", 3000, 1000, dest_.path());
     MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
     refuseAllocations = true;
     bool result = WriteMergeScript();
     refuseAllocations = false;
     EXPECT_FALSE(result);
-    EXPECT_EQ(0u, boxes.Count());
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Not enough Memory to write the File\n" + dest_ / "data.zip.bat", boxes.Last().text);
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }

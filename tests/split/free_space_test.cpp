@@ -94,13 +94,13 @@ TEST_F(FreeSpaceTest, CancelAtThePromptGives1000) {
     EXPECT_EQ(InsertDiskText(2000000), boxes.Last().text);
 }
 
-TEST_F(FreeSpaceTest, FullFixedDiskSaysSoOnceAndGives1000) {
+TEST_F(FreeSpaceTest, FullFixedDiskSaysSoOnce) {
     SKIP_WITHOUT_SMALL_DISK();
     SmallFixedDisk disk;
     SetDest("Q:\\");
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
-    EXPECT_EQ(1000, CheckFreeSpace(1457664));
+    EXPECT_EQ(kDiskFullTold, CheckFreeSpace(1457664));
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ("Disk is full, quiting VELK", boxes.Last().text);
     EXPECT_EQ(kWindowTitle, boxes.Last().caption);
@@ -108,7 +108,7 @@ TEST_F(FreeSpaceTest, FullFixedDiskSaysSoOnceAndGives1000) {
     EXPECT_EQ(nullptr, boxes.Last().owner);
 }
 
-TEST_F(FreeSpaceTest, ADriveThatCannotBeAskedGives1000Silently) {
+TEST_F(FreeSpaceTest, ADriveThatCannotBeAskedIsUnknownWithoutABox) {
     char root[] = "?:\\";
     for (char letter = 'Z'; letter > 'C'; --letter) {
         root[0] = letter;
@@ -117,7 +117,7 @@ TEST_F(FreeSpaceTest, ADriveThatCannotBeAskedGives1000Silently) {
     ASSERT_EQ(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA(root));
     SetDest(std::string(root) + "out");
     MessageBoxAnswerer boxes;
-    EXPECT_EQ(1000, CheckFreeSpace(1));
+    EXPECT_EQ(kFreeSpaceUnknown, CheckFreeSpace(1));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
 }
 
@@ -144,10 +144,10 @@ TEST_F(FreeSpaceTest, RelativeDestinationIsCheckedOnItsOwnVolume) {
 }
 
 // A network destination is checked on its share (\\server\share\); a share
-// that cannot be reached fails the query, which gives 1000 without a message.
-TEST_F(FreeSpaceTest, AnUnreachableNetworkShareGives1000Silently) {
+// that cannot be reached fails the query, which gives no message here.
+TEST_F(FreeSpaceTest, AnUnreachableNetworkShareIsUnknownWithoutABox) {
     SetDest("\\\\nosuchserver\\share\\dir");
     MessageBoxAnswerer boxes;
-    EXPECT_EQ(1000, CheckFreeSpace(1));
+    EXPECT_EQ(kFreeSpaceUnknown, CheckFreeSpace(1));
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
 }

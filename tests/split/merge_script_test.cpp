@@ -6,6 +6,7 @@
 #include "tests/split/split_fixture.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"
+#include "tests/support/unix_command.h"
 
 namespace {
 // What a user of the script knows: its opening lines, and the two lines that end it.
@@ -104,27 +105,32 @@ TEST_F(MergeScriptTest, AnExistingScriptIsReplaced) {
     ExpectWholeScript(ReadText(dest_ / "data.zip.bat"), 3);
 }
 
-TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedFailsSilently) {
+TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedSaysSo) {
     // A read-only file of the script's name (where the platform enforces it),
-    // and a folder of that name.
-    MessageBoxAnswerer boxes;
-    if (MakeReadOnlyFile(dest_ / "data.zip.bat")) {
-        PrepareScript("data.zip", 3);
-        EXPECT_FALSE(WriteMergeScript());
-    }
-    ScratchDir other;
-    ASSERT_TRUE(CreateDirectoryA((other / "data.zip.bat").c_str(), nullptr));
-    PrepareScript("data.zip", 3, other.path());
-    EXPECT_FALSE(WriteMergeScript());
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
-
-    // A script path beyond 259 characters is not formed at all.
+    // a folder of that name, and a path beyond 259 characters, never formed.
     std::string deep = dest_.path() + "\\";
     deep += std::string(259 - 12 - deep.size(), 'd');  // deep\data.zip.bat: 260 characters
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
-    PrepareScript("data.zip", 3, deep);
-    EXPECT_FALSE(WriteMergeScript());
-    EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
+    ScratchDir other;
+    ASSERT_TRUE(CreateDirectoryA((other / "data.zip.bat").c_str(), nullptr));
+    const struct {
+        std::string dir, text;
+    } cases[] = {
+        {dest_.path(), "Error Creating File\n" + dest_.path() + "\\data.zip.bat"},
+        {other.path(), "Error Creating File\n" + other.path() + "\\data.zip.bat"},
+        {deep, "Cannot create the File: its path is too long\n" + deep + "\\data.zip.bat"},
+    };
+    bool readOnly = MakeReadOnlyFile(dest_ / "data.zip.bat");
+    for (const auto& c : cases) {
+        if (c.dir == dest_.path() && !readOnly) continue;
+        PrepareScript("data.zip", 3, c.dir);
+        MessageBoxAnswerer boxes;
+        boxes.Then(IDOK);
+        EXPECT_FALSE(WriteMergeScript()) << c.dir;
+        ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+        EXPECT_EQ(c.text, boxes.Last().text);
+        EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Last().style());
+    }
     EXPECT_TRUE(ListFiles(deep).empty());
 }
 
@@ -149,9 +155,10 @@ TEST_F(MergeScriptTest, CancelOnAFullDiskWritesNoScript) {
     ASSERT_TRUE(WritePattern("A:\\full.bin", static_cast<size_t>(floppy.FreeBytes())));
     PrepareScript("data.zip", 3, "A:\\");
     MessageBoxAnswerer boxes;
-    boxes.Then(IDCANCEL);
+    boxes.Then(IDCANCEL).Then(IDOK);
     EXPECT_FALSE(WriteMergeScript());
-    EXPECT_EQ(1u, boxes.Count());
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
     EXPECT_FALSE(FileExists("A:\\data.zip.bat"));
 }
 
@@ -174,6 +181,10 @@ protected:
         ASSERT_TRUE(FileExists(dest_ / name)) << "no merged file; interpreter exit " << code;
         EXPECT_EQ(static_cast<long long>(size), FileSize(dest_ / name));
         EXPECT_TRUE(ReadBytes(dest_ / name) == source) << name << ": merged bytes differ";
+        // The checksum list, as other systems read it: every part's line, its digest.
+        EXPECT_EQ(0, RunUnixCommand("cd '" + UnixPathOf(dest_.path()) +
+                                    "' && sha256sum -c --quiet *.sha256"))
+            << name << ": the list does not check";
     }
 };
 

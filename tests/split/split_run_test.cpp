@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "split/mapped_file.h"
+#include "split/merge_script.h"
 #include "tests/split/split_fixture.h"
 #include "tests/support/message_boxes.h"
 #include "tests/support/test_drives.h"
@@ -29,15 +31,19 @@ void ExpectCancelBox(const SeenBox& box) {
     EXPECT_EQ(nullptr, box.owner);
 }
 
-// Runs a split that must fail: it returns false after showing the cancel message,
-// and that message only.
-void ExpectCancelledRun() {
+// Runs a split and its script as the main window does, which must fail: false
+// after one box, which says what failed.
+void ExpectFailedRun(const std::string& text) {
     MessageBoxAnswerer boxes;
     boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
+    EXPECT_FALSE(SplitFile() && WriteMergeScript());
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    ExpectCancelBox(boxes.Last());
+    EXPECT_EQ(text, boxes.Last().text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONERROR), boxes.Last().style());
+    EXPECT_EQ(nullptr, boxes.Last().owner);
 }
+
+const char kTooLong[] = "Cannot create the File: its path is too long\n";
 }  // namespace
 
 TEST_F(SplitTest, PartCountRoundsUpAndNeverFallsBelowOne) {
@@ -91,17 +97,67 @@ TEST_F(SplitTest, ASourceNoLargerThanOnePartBecomesPart001) {
     }
 }
 
-TEST_F(SplitTest, AnEmptySourceIsCancelledAndWritesNothing) {
-    ChooseSource("empty.dat", 0, 1457664);
-    EXPECT_EQ(1u, appState.partCount);
-    ExpectCancelledRun();
-    EXPECT_TRUE(ListFiles(dest_.path()).empty());
-}
-
-TEST_F(SplitTest, AMissingSourceIsCancelledAndWritesNothing) {
-    SetRun(sources_ / "gone.zip", 3000000, 1457664, dest_.path());
-    ExpectCancelledRun();
-    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+// Nothing was cancelled: each failure gets a box that says what failed and where,
+// and whatever comes after it is not written.
+TEST_F(SplitTest, EveryFailureOfTheRunOrItsScriptSaysWhatFailed) {
+    const std::string name = "data.zip";
+    const std::string kept = "data.zip.001 data.zip.002 data.zip.003 ";
+    const struct {
+        const char* cause;
+        std::function<std::string(const std::string& dest)> prepare;  // gives the box's text
+        std::string files;  // in the run's destination afterwards
+    } cases[] = {
+        {"missing source", [&](const std::string& dest) {
+             SetRun(sources_ / "gone.zip", 3000, 1000, dest);
+             return "Error Opening File\n" + sources_ / "gone.zip";
+         }, ""},
+        {"empty source", [&](const std::string& dest) {
+             ChooseSource("empty.dat", 0, 1000, dest);
+             return "The File is empty: there is nothing to Split\n" + sources_ / "empty.dat";
+         }, ""},
+        {"list name too long, part names not", [&](const std::string& dest) {
+             std::string deep = dest + "\\" + std::string(259 - 15 - dest.size() - 1, 'd');
+             CreateDirectoryA(deep.c_str(), nullptr);  // deep\data.zip.sha256: 260 characters
+             ChooseSource(name, 3000, 1000, deep);
+             return kTooLong + deep + "\\data.zip.sha256";
+         }, ""},
+        {"read-only script of an earlier split", [&](const std::string& dest) {
+             WriteBytes(dest + "\\data.zip.bat", {'o', 'l', 'd'});
+             SetFileAttributesA((dest + "\\data.zip.bat").c_str(), FILE_ATTRIBUTE_READONLY);
+             ChooseSource(name, 3000, 1000, dest);
+             return "The File of an earlier Split cannot be replaced\n" + dest + "\\data.zip.bat";
+         }, "data.zip.bat "},
+        {"folder of a part's name", [&](const std::string& dest) {
+             CreateDirectoryA((dest + "\\data.zip.002").c_str(), nullptr);
+             ChooseSource(name, 3000, 1000, dest);
+             return "Error Creating File\n" + dest + "\\data.zip.002";
+         }, "data.zip.001 "},
+        {"folder of the script's name", [&](const std::string& dest) {
+             CreateDirectoryA((dest + "\\data.zip.bat").c_str(), nullptr);
+             ChooseSource(name, 3000, 1000, dest);
+             return "Error Creating File\n" + dest + "\\data.zip.bat";
+         }, kept},
+        {"folder of the list's name", [&](const std::string& dest) {
+             CreateDirectoryA((dest + "\\data.zip.sha256").c_str(), nullptr);
+             ChooseSource(name, 3000, 1000, dest);
+             return "Error Creating File\n" + dest + "\\data.zip.sha256";
+         }, kept + "data.zip.bat "},
+        {"free space unknown", [&](const std::string&) {
+             ChooseSource(name, 3000, 1000, "\\\\nosuchserver\\share");
+             return std::string("Cannot find the Free Space of the Destination Folder\n"
+                                "\\\\nosuchserver\\share\\");
+         }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        ScratchDir dest;
+        ExpectFailedRun(c.prepare(dest.path()));
+        std::string files;
+        std::string written = appState.destDir;
+        if (!written.empty() && written.back() == '\\') written.pop_back();
+        for (const std::string& file : ListFiles(written)) files += file + " ";
+        EXPECT_EQ(c.files, files);
+    }
 }
 
 TEST_F(SplitTest, TheThousandthPartIsNumbered1000) {
@@ -131,7 +187,7 @@ TEST_F(SplitTest, AnExistingFileOfAPartsNameIsReplaced) {
 class UncreatablePartTest : public SplitTest {
 protected:
     void ExpectRunStopsAtPartTwo() {
-        ExpectCancelledRun();
+        ExpectFailedRun("Error Creating File\n" + dest_ / "four.bin.002");
         EXPECT_EQ(1000, FileSize(dest_ / "four.bin.001"));
         EXPECT_FALSE(FileExists(dest_ / "four.bin.003")) << "no part after a failed one";
         EXPECT_FALSE(FileExists(dest_ / "four.bin.004"));
@@ -154,22 +210,22 @@ TEST_F(UncreatablePartTest, AFolderOfAPartsNameStopsTheRun) {
 }
 
 TEST_F(SplitTest, APartPathLongerThan259CharactersIsNeverCreated) {
-    // A destination folder whose part paths come out at exactly 259 characters
-    // works; one character more and the first part cannot be created.
-    const std::string name = "data.zip";  // part names: data.zip.001, 12 characters
+    // A destination folder whose longest path, the checksum list's, comes out at
+    // exactly 259 characters works; one character more and nothing is written.
+    const std::string name = "data.zip";  // data.zip.sha256: 15 characters
     std::string fits = dest_.path() + "\\";
-    fits += std::string(259 - 12 - fits.size() - 1, 'd');
+    fits += std::string(259 - 15 - fits.size() - 1, 'd');
     ASSERT_TRUE(CreateDirectoryA(fits.c_str(), nullptr)) << fits.size();
     std::string over = fits + "e";
     ASSERT_TRUE(CreateDirectoryA(over.c_str(), nullptr)) << over.size();
 
     std::vector<char> source = ChooseSource(name, 3000, 1000, fits);
-    EXPECT_TRUE(SplitFile());
-    EXPECT_EQ(259u, std::strlen(appState.destDir) + 12);
+    EXPECT_TRUE(SplitFile() && WriteMergeScript());
+    EXPECT_EQ(259u, std::strlen(appState.destDir) + 15);
     EXPECT_TRUE(JoinParts(fits, name, 3) == source);
 
     SetRun(sources_ / name, 3000, 1000, over);
-    ExpectCancelledRun();
+    ExpectFailedRun(kTooLong + over + "\\data.zip.sha256");
     EXPECT_TRUE(ListFiles(over).empty());
 }
 
@@ -192,7 +248,8 @@ TEST_F(SplitTest, ASourceOfFourGiBOrMoreIsRefused) {
     if (!MakeSizedFile(sources_ / "huge.iso", size))
         GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
     SetRun(sources_ / "huge.iso", 84672, 1457664, dest_.path());
-    ExpectCancelledRun();
+    ExpectFailedRun("The File is too large to Split (VELK splits Files smaller than 4 GB only)\n" +
+                    sources_ / "huge.iso");
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }
 
@@ -224,13 +281,10 @@ TEST_F(SplitTest, ASourceThatGrewIsCutAsItIsNow) {
     EXPECT_EQ(3u, appState.partCount);
 }
 
-TEST_F(SplitTest, ASourceThatBecameEmptyIsCancelled) {
+TEST_F(SplitTest, ASourceThatBecameEmptySaysSo) {
     ChooseSource("changing.bin", 3000000, 1457664);
     ASSERT_TRUE(WriteBytes(sources_ / "changing.bin", {}));
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK);
-    EXPECT_FALSE(SplitFile());
-    EXPECT_EQ(1u, boxes.Count());
+    ExpectFailedRun("The File is empty: there is nothing to Split\n" + sources_ / "changing.bin");
     EXPECT_TRUE(ListFiles(dest_.path()).empty());
 }
 
@@ -304,7 +358,7 @@ TEST_F(SplitTest, ASourceCutShortDuringTheRunCancelsItCleanly) {
     EXPECT_FALSE(SplitFile());
     ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ(InsertDiskText(1457664), boxes.Seen()[0].text);
-    ExpectCancelBox(boxes.Seen()[1]);
+    EXPECT_EQ("Error Reading File\n" + sources_ / "data.zip", boxes.Seen()[1].text);
 
     floppy.GatherAll();
     EXPECT_EQ((std::vector<std::string>{"data.zip.001", "data.zip.002"}), ListFiles(floppy.Pile()));
@@ -352,16 +406,15 @@ TEST_F(SplitTest, CancelDuringTheInsertDiskPromptCreatesNoFurtherPart) {
         << "the file on the new disk was replaced; now " << FileSize("A:\\data.zip.002") << " bytes";
 }
 
-TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndCancels) {
+TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndNothingMore) {
     SKIP_WITHOUT_SMALL_DISK();
     SmallFixedDisk disk;
     ChooseSource("data.zip", 3000000, 1457664, "Q:\\");
     MessageBoxAnswerer boxes;
-    boxes.Then(IDOK).Then(IDOK);
+    boxes.Then(IDOK);
     EXPECT_FALSE(SplitFile());
-    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ("Disk is full, quiting VELK", boxes.Seen()[0].text);
-    ExpectCancelBox(boxes.Seen()[1]);
     EXPECT_TRUE(ListFiles("Q:").empty());
 }
 
