@@ -57,7 +57,7 @@ const Sha256* Platform() {
 
 // The run's digests, one after another, in memory that grows with the parts: a
 // tiny part size can mean millions of them. When memory or the hashing fails, the
-// run keeps none and no list is written.
+// run keeps none, and the list that cannot be written is said to be missing.
 bool keeping = false;
 bool lost = false;  // kept no longer since a failure
 DWORD runParts = 0;
