@@ -172,21 +172,26 @@ TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindowWithALate
 }
 
 // Another process (another user's, say) maps the program and writes over every
-// writable byte of its image: starts neither wait nor hand off because of it, and an
-// instance's end still makes the next start the first again.
+// writable word of its image what an instance that ran and ended in this session
+// would have left there (a count of 0 and the session's id, in either order): starts
+// neither wait nor hand off because of it, and an instance's end still makes the
+// next start the first again.
 TEST_F(VelkInstances, AnotherProcessMappingTheProgramAndWritingItsDataChangesNoStart) {
+    DWORD session = 0;
+    ProcessIdToSessionId(GetCurrentProcessId(), &session);
     HMODULE image = LoadLibraryExA(VelkExePath().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(nullptr, image);
     auto* base = reinterpret_cast<BYTE*>(image);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
-    for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
-        if (!(section->Characteristics & IMAGE_SCN_MEM_WRITE)) continue;
-        DWORD old;
-        if (!VirtualProtect(base + section->VirtualAddress, section->Misc.VirtualSize, PAGE_READWRITE, &old)) continue;
-        std::memset(base + section->VirtualAddress, 0x7f, section->Misc.VirtualSize);
-    }
     for (int round = 0; round < 2; ++round) {
+        IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+            if (!(section->Characteristics & IMAGE_SCN_MEM_WRITE)) continue;
+            auto* words = reinterpret_cast<LONG*>(base + section->VirtualAddress);
+            for (DWORD w = 0; w < section->Misc.VirtualSize / sizeof(LONG); ++w) {
+                words[w] = w % 2 == static_cast<DWORD>(round) ? 0 : static_cast<LONG>(session);
+            }
+        }
         DWORD started = GetTickCount();
         VelkProcess* process = StartFirst(Quoted(file));
         DWORD took = GetTickCount() - started;
