@@ -171,11 +171,9 @@ TEST_F(VelkInstances, SeveralStartsAtTheSameMomentLeaveExactlyOneWindowWithALate
     EXPECT_EQ(1u, MainWindows().size());
 }
 
-// Another process (another user's, say) maps the program and writes over every
-// writable word of its image what an instance that ran and ended in this session
-// would have left there (a count of 0 and the session's id, in either order): starts
-// neither wait nor hand off because of it, and an instance's end still makes the
-// next start the first again.
+// Another process maps the program and writes into every writable word of its image
+// what an ended instance of this session would leave (a count of 0 and the session's
+// id, in either order): starts neither wait nor hand off because of it.
 TEST_F(VelkInstances, AnotherProcessMappingTheProgramAndWritingItsDataChangesNoStart) {
     DWORD session = 0;
     ProcessIdToSessionId(GetCurrentProcessId(), &session);
