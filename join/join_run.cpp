@@ -426,6 +426,7 @@ bool JoinFile() {
     partCount = firstLength = 0;
     withoutList = true;
     bool joined = Run();
+    EndHashing();
     CloseJoinSet(set);
     FreeRecords();
     return joined;
