@@ -14,3 +14,5 @@ void CloseSplitProgress();
 // The main window's run: SplitFile, then WriteMergeScript only when that succeeded,
 // with the progress window open from start to end, however the run ends.
 bool SplitWithProgress(HWND owner);
+// The main window's join, in the same progress window.
+bool JoinWithProgress(HWND owner);

@@ -198,12 +198,13 @@ Verdict JoinPart(unsigned long long index) {
     if (length > 0xFFFFFFFFull) return Verdict::Unreadable;  // no part of the split is so long
     PartRecord* record = Record(index);
     if (record == nullptr) return Verdict::Stopped;
-    if (CheckFreeSpace(static_cast<DWORD>(length)) != kEngineOk) return Verdict::Stopped;
-    progress.part = static_cast<DWORD>(index);
+    if (CheckFreeSpace(length) != kEngineOk) return Verdict::Stopped;
+    // The hook's counts may be narrower than the join's: what they show, nothing more.
+    progress.part = index;
     progress.partDone = 0;
-    progress.partLength = static_cast<DWORD>(length);
+    progress.partLength = length;
     unsigned long long base = index == 1 ? 0 : (index - 1) * firstLength;
-    progress.bytesDone = static_cast<DWORD>(base);
+    progress.bytesDone = base;
     if (!Report()) return Verdict::Stopped;
 
     MappedFile* reader = new (std::nothrow) MappedFile;
@@ -405,13 +406,12 @@ bool Run() {
         return false;
     }
     progress = SplitProgress{};
-    progress.partCount = static_cast<DWORD>(partCount);
+    progress.partCount = partCount;
     progress.fileSize = appState.fileSize;
     bool joined = CopyParts() && PutInPlace();
     if (joined) {
-        appState.fileSize =
-            static_cast<DWORD>((partCount - 1) * firstLength + records[partCount - 1].length);
-        appState.partCount = static_cast<DWORD>(partCount);
+        appState.fileSize = (partCount - 1) * firstLength + records[partCount - 1].length;
+        appState.partCount = partCount;
         return true;
     }
     DropOutput();
