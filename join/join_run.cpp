@@ -201,6 +201,8 @@ Verdict JoinPart(unsigned long long index) {
     if (CheckFreeSpace(length) != kEngineOk) return Verdict::Stopped;
     // The hook's counts may be narrower than the join's: what they show, nothing more.
     progress.part = index;
+    // From disks the number grows as the parts come, until the list or the last part.
+    progress.partCount = countKnown || partCount > index ? partCount : index;
     progress.partDone = 0;
     progress.partLength = length;
     unsigned long long base = index == 1 ? 0 : (index - 1) * firstLength;
