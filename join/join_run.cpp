@@ -183,7 +183,11 @@ Verdict CheckLength(unsigned long long index, unsigned long long length) {
     wrongLength = length;
     if (length == 0) return Verdict::Empty;
     if (index == 1 && (firstLength == 0 || (countKnown && partCount == 1))) return Verdict::Good;
-    bool last = countKnown ? index == partCount : length < firstLength;
+    // From disks before the list came, a shorter part is the last unless the next
+    // one lies beside it.
+    unsigned long long next = 0;
+    bool last = countKnown ? index == partCount
+                           : length < firstLength && !PartLength(set, index + 1, next);
     if (last ? length > firstLength : length != firstLength) return Verdict::WrongLength;
     return Verdict::Good;
 }

@@ -74,6 +74,8 @@ struct BadSet {
     const char* says;
 };
 
+HANDLE heldPart = INVALID_HANDLE_VALUE;
+
 void Cut(const std::string& path, size_t size) {
     std::vector<char> bytes = ReadBytes(path);
     bytes.resize(size);
@@ -107,6 +109,12 @@ const BadSet kBadSets[] = {
     {"part of another split of the same length",
      [](const std::string& f) { WriteBytes(f + "\\data.zip.003", PatternBytes(5000, 77)); },
      "Part 3 (data.zip.003) is damaged: its contents differ from the part that was split."},
+    {"part held open by another program",
+     [](const std::string& f) {
+         heldPart = CreateFileA((f + "\\data.zip.002").c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+     },
+     "Part 2 (data.zip.002) cannot be read."},
     {"list in another format",
      [](const std::string& f) {
          std::string list = ReadText(f + "\\data.zip.sha256");
@@ -153,6 +161,8 @@ TEST_F(JoinTest, TheFirstBadPartIsNamedAndCancelLeavesTheDestinationAsItWas) {
             EXPECT_EQ(kCancel, boxes.Last().text);
         }
         EXPECT_EQ(0, boxes.Unexpected()) << Texts(boxes);
+        if (heldPart != INVALID_HANDLE_VALUE) CloseHandle(heldPart);
+        heldPart = INVALID_HANDLE_VALUE;
         EXPECT_EQ(std::vector<std::string>{"data.zip"}, ListFiles(out_.path()));
         EXPECT_EQ("old", ReadText(out_ / "data.zip"));
     }
