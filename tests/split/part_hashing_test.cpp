@@ -28,13 +28,14 @@ std::set<DWORD> ThreadsOfThisProcess() {
     return ids;
 }
 
-// Small views and slices that fall across each other and across the parts.
+// Views as small as slices: the first part's slices begin at view edges, later
+// ones fall across them, and parts end inside views.
 class PartHashingTest : public SplitTest {
 protected:
     void SetUp() override {
         SplitTest::SetUp();
         mappedWindowSize = 65536;
-        splitSliceSize = 40000;
+        splitSliceSize = 65536;
     }
     void TearDown() override {
         mappedWindowSize = kDefaultMappedWindow;
@@ -61,13 +62,13 @@ TEST_F(PartHashingTest, TheListMatchesSha256sumOfThePartsThroughCngAndCryptoApi)
         sha256ThroughCng = cng;
         RemoveTree(dest_.path());
         CreateDirectoryA(dest_.path().c_str(), nullptr);
-        ChooseSource("hashed.bin", 1000003, 300000);
+        ChooseSource("hashed.bin", 1000003, 3 * 65536 + 1000);
         ASSERT_TRUE(SplitFile() && WriteMergeScript());
         std::string command = "cd '" + UnixPathOf(dest_.path()) +
                               "' && sha256sum -c hashed.bin.sha256 >sha256sum.txt 2>&1";
         EXPECT_EQ(0, RunUnixCommand(command)) << ReadText(dest_ / "sha256sum.txt");
         const std::string list = ReadText(dest_ / "hashed.bin.sha256");
-        EXPECT_EQ(4, std::count(list.begin(), list.end(), '\n')) << list;
+        EXPECT_EQ(6, std::count(list.begin(), list.end(), '\n')) << list;
     }
 }
 
@@ -87,6 +88,6 @@ TEST_F(PartHashingTest, ARunStoppedInTheCopyEndsTheHashingThread) {
         }
         EXPECT_EQ(1u, started.size()) << "the hashing thread, while the run copied";
         for (DWORD id : ThreadsOfThisProcess()) EXPECT_EQ(0u, started.count(id)) << "left running";
-        EXPECT_EQ(40000, FileSize(dest_ / PartName("stopped.bin", 2)));
+        EXPECT_EQ(65536, FileSize(dest_ / PartName("stopped.bin", 2)));
     }
 }
