@@ -104,8 +104,9 @@ bool CopyPages(DWORD length) {
     const BYTE* unhashed = nullptr;
     DWORD unhashedLength = 0;
     while (copied < length) {
-        if (unhashedLength != 0 && sourceReader->AtViewEnd()) {
-            AddToPartDigest(unhashed, unhashedLength);
+        // Bytes of an earlier slice or part may still be hashed from this view too.
+        if (sourceReader->AtViewEnd()) {
+            if (unhashedLength != 0) AddToPartDigest(unhashed, unhashedLength);
             WaitForPartDigest();
             unhashedLength = 0;
         }
