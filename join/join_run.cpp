@@ -12,7 +12,8 @@
 #include "split/split_run.h"
 
 bool joinCheckParts = true;
-JoinRepairHook joinRepairHook = nullptr;
+JoinSetHook joinBeforeCopyHook = nullptr;
+JoinBadPartHook joinBadPartHook = nullptr;
 
 namespace {
 // What became of one part.
@@ -24,6 +25,7 @@ struct PartRecord {
     bool copied;  // in the joined file
     bool hashed;  // digest holds its SHA-256
     bool damaged; // found so when the list came: to be asked for again
+    bool mended;  // put right once by joinBadPartHook
 };
 
 JoinSet set;
@@ -70,8 +72,14 @@ void FreeRecords() {
 // The box of the run: no owner, as the split's prompts.
 int Ask(const char* text, UINT style) { return MessageBoxA(nullptr, text, kWindowTitle, style); }
 
-// Names the bad part as the merge script does and offers Retry and Cancel.
+// Names the bad part as the merge script does and offers Retry and Cancel; a part
+// mended in place first is tried again without asking.
 bool RetryBadPart(unsigned long long index, Verdict verdict) {
+    PartRecord& record = records[index - 1];
+    if (joinBadPartHook != nullptr && !record.mended) {
+        record.mended = true;
+        if (joinBadPartHook(set, index)) return true;
+    }
     char what[96];
     switch (verdict) {
     case Verdict::Missing:
@@ -369,7 +377,7 @@ bool Prepare() {
         CountPartsFound(set, partCount, bytes);
         if (!set.removable && partCount == 0) partCount = 1;  // the first part's box says it
     }
-    if (joinRepairHook != nullptr) joinRepairHook(set);
+    if (joinBeforeCopyHook != nullptr) joinBeforeCopyHook(set);
     if (PathFileExistsA(joinedPath)) {
         char text[3 * kPathSize];
         FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);

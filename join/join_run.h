@@ -20,11 +20,16 @@ struct JoinPreview {
 };
 bool PreviewJoin(const char* firstPart, JoinPreview& preview);
 
-// Where the set is known before copying and the copy has not begun: the parts
-// that are missing, short or damaged may be mended here, by a later step, before
-// the copy loop looks at them. Null: nothing is mended.
-using JoinRepairHook = void (*)(const JoinSet& set);
-extern JoinRepairHook joinRepairHook;
+// Seams for mending a set from elsewhere (recovery data beside the parts). Null:
+// nothing is mended. The first is called once the set is found (its list read, its
+// number known) and before anything is copied: it may put missing or damaged parts
+// right in place. The second when part `part` was found missing, of the wrong
+// length, damaged or unreadable, before the user is asked: true when it put the part
+// right in place, which is then copied again (once; after that the user is asked).
+using JoinSetHook = void (*)(const JoinSet& set);
+using JoinBadPartHook = bool (*)(const JoinSet& set, unsigned long long part);
+extern JoinSetHook joinBeforeCopyHook;
+extern JoinBadPartHook joinBadPartHook;
 
 // Joins the set into appState.destDir. True when the joined file is in place, with
 // appState.fileSize and partCount its size and parts; false after the boxes that

@@ -330,4 +330,26 @@ TEST_F(JoinTest, FromFloppiesTheDestinationMayNotBeTheFloppyDrive) {
               boxes.Last().text);
     EXPECT_EQ(std::vector<std::string>{"data.zip.001"}, ListFiles("A:"));
 }
+
+// The seam for mending a set: a damaged part put right in place is copied again
+// without a box.
+std::string goodCopy;
+bool PutTheGoodCopyBack(const JoinSet& set, unsigned long long part) {
+    char path[kPathSize];
+    return part == 2 && PartPath(set, part, path) && CopyFileA(goodCopy.c_str(), path, FALSE);
+}
+
+TEST_F(JoinTest, APartMendedInPlaceByTheRepairStepIsCopiedAgainWithoutABox) {
+    std::vector<char> bytes = MakeSet(parts_.path(), "data.zip", 25000);
+    goodCopy = sources_ / "good.002";
+    ASSERT_TRUE(CopyFileA((parts_ / "data.zip.002").c_str(), goodCopy.c_str(), FALSE));
+    ASSERT_TRUE(WriteBytes(parts_ / "data.zip.002", PatternBytes(kPart, 8)));
+    ChooseFirstPart(parts_.path(), "data.zip");
+    joinBadPartHook = PutTheGoodCopyBack;
+    MessageBoxAnswerer boxes;
+    EXPECT_TRUE(JoinFile());
+    joinBadPartHook = nullptr;
+    EXPECT_EQ(0u, boxes.Count()) << Texts(boxes);
+    EXPECT_TRUE(ReadBytes(out_ / "data.zip") == bytes);
+}
 }  // namespace
