@@ -452,14 +452,15 @@ bool PreviewJoin(const char* firstPart, JoinPreview& preview) {
     preview = JoinPreview{};
     JoinSet found;
     if (!OpenJoinSet(firstPart, found)) return false;
-    CountPartsFound(found, preview.parts, preview.bytes);
     if (ReadPartList(found) == PartList::Read) {
-        // The list's number holds; parts found beyond it are no part of the set.
-        unsigned long long length = 0;
-        for (unsigned long long index = preview.parts; index > found.partCount; --index) {
-            if (PartLength(found, index, length)) preview.bytes -= length;
-        }
+        // The list's number holds: its parts that are there, gaps or not, and none beyond.
         preview.parts = found.partCount;
+        unsigned long long length = 0;
+        for (unsigned long long index = 1; index <= found.partCount; ++index) {
+            if (PartLength(found, index, length)) preview.bytes += length;
+        }
+    } else {
+        CountPartsFound(found, preview.parts, preview.bytes);
     }
     CloseJoinSet(found);
     return true;

@@ -13,7 +13,7 @@ struct JoinSet {
     char name[kPathSize];    // the joined file's name: the first part's without ".001"
     bool removable;          // the parts come from a removable drive (disks are changed)
     bool listed;             // the list was read: partCount and digests are its
-    unsigned long long partCount;  // from the list; else the parts found in a row
+    unsigned long long partCount;  // the list's number of parts, when listed
     BYTE* digests;                 // kDigestSize bytes per part, when listed
 };
 
