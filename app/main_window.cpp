@@ -292,9 +292,7 @@ void OnSplit(HWND window) {
         }
         appState.settings->AddRecentDir(appState.destDir);
         ResetForm(window);
-    } else if (joining) {
-        // The form stays: the first part's disk may no longer be in the drive.
-    } else {
+    } else if (!joining) {  // a failed join leaves the form: the first disk may be out
         // The run may have measured the source again: show the size and count it used.
         ShowFileSizeText(window);
         ShowPartInfo(window);
