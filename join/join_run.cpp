@@ -16,6 +16,8 @@ JoinSetHook joinBeforeCopyHook = nullptr;
 JoinBadPartHook joinBadPartHook = nullptr;
 
 namespace {
+constexpr char kCancelling[] = "Cancelling File Join";
+
 // What became of one part.
 enum class Verdict { Good, Missing, WrongLength, Empty, Damaged, Unreadable, Stopped };
 
@@ -351,10 +353,11 @@ bool DestinationOnThePartsDrive() {
 
 // Before anything is copied: the set and its list, the destination, the joined name.
 bool Prepare() {
-    if (!OpenJoinSet(appState.sourcePath, set)) return false;
-    if (!AddBackslash(appState.destDir) ||
+    // Paths that do not fit a buffer name no file that could be read or written.
+    if (!OpenJoinSet(appState.sourcePath, set) || !AddBackslash(appState.destDir) ||
         !FormatText(joinedPath, sizeof joinedPath, "%s%s", appState.destDir, set.name) ||
         !FormatText(joiningPath, sizeof joiningPath, "%s%s.joining", appState.destDir, set.name)) {
+        Ask(kCancelling, MB_OK | MB_ICONWARNING);
         return false;
     }
     if (DestinationOnThePartsDrive()) {
@@ -416,7 +419,7 @@ bool Run() {
     output = CreateFileA(joiningPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) {
-        Ask("Cancelling File Join", MB_OK | MB_ICONWARNING);
+        Ask(kCancelling, MB_OK | MB_ICONWARNING);
         return false;
     }
     progress = SplitProgress{};
@@ -429,7 +432,7 @@ bool Run() {
         return true;
     }
     DropOutput();
-    if (!sessionEnded) Ask("Cancelling File Join", MB_OK | MB_ICONWARNING);
+    if (!sessionEnded) Ask(kCancelling, MB_OK | MB_ICONWARNING);
     return false;
 }
 }  // namespace
