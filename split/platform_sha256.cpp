@@ -59,12 +59,12 @@ const Cng* CngSha256() {
     ULONG got = 0;
     if (open == nullptr || getProperty == nullptr || cng.createHash == nullptr ||
         cng.hashData == nullptr || cng.finishHash == nullptr || cng.destroyHash == nullptr ||
-        open(&algorithm, L"SHA256", nullptr, 0) < 0) {
+        open(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) < 0) {
         return nullptr;
     }
-    if (getProperty(algorithm, L"ObjectLength", reinterpret_cast<PUCHAR>(&objectSize),
+    if (getProperty(algorithm, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectSize),
                     sizeof objectSize, &got, 0) < 0 ||
-        getProperty(algorithm, L"HashDigestLength", reinterpret_cast<PUCHAR>(&digestSize),
+        getProperty(algorithm, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&digestSize),
                     sizeof digestSize, &got, 0) < 0 ||
         digestSize != 32 || objectSize == 0) {
         // The provider stays open for the process: it is looked up only once.
