@@ -8,6 +8,7 @@
 #include "core/app_state.h"
 #include "app/custom_size.h"
 #include "app/file_drop.h"
+#include "app/join_mode.h"
 #include "app/pickers.h"
 #include "app/session_end.h"
 #include "app/split_progress.h"
@@ -179,6 +180,11 @@ void OnSourceBoxLeft(HWND window) {
     if (!FocusLeftTheForm(window)) return;
     GetDlgItemTextA(window, IDC_SOURCE_BOX, appState.sourcePath, kPathSize);
     if (!SourceExists()) return;
+    if (InJoinMode()) {
+        ShowJoinMode(window);
+        return;
+    }
+    ShowSplitMode(window);
     ShowFileSize(window);
     if (appState.sourcePath[0] != '\0') ShowPartInfo(window);
 }
@@ -271,17 +277,22 @@ void OnSplit(HWND window) {
     EnableWindow(window, FALSE);
     HCURSOR previousCursor = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
 
-    bool succeeded = SplitWithProgress(window);
+    bool joining = InJoinMode();
+    bool succeeded = joining ? JoinWithProgress(window) : SplitWithProgress(window);
 
     EnableWindow(window, TRUE);
     // A closing ownerless box cannot hand the activation back to a disabled window.
     if (GetActiveWindow() != window) SetForegroundWindow(window);
     if (GetFocus() == nullptr) SetFocus(Control(window, IDC_SPLIT));
     if (succeeded) {
-        ShowSummary(window);
+        if (joining) {
+            ShowJoinSummary(window);
+        } else {
+            ShowSummary(window);
+        }
         appState.settings->AddRecentDir(appState.destDir);
         ResetForm(window);
-    } else {
+    } else if (!joining) {  // a failed join leaves the form: the first disk may be out
         // The run may have measured the source again: show the size and count it used.
         ShowFileSizeText(window);
         ShowPartInfo(window);
@@ -482,12 +493,17 @@ void ShowPartInfo(HWND window) {
 
 void LoadSourceFile(HWND window) {
     SetDlgItemTextA(window, IDC_SOURCE_BOX, appState.sourcePath);
-    ShowFileSize(window);
-    if (appState.sourcePath[0] == '\0') {  // refused: the form stays without a source
-        SetFocus(Control(window, IDC_SOURCE_BOX));
-        return;
+    if (InJoinMode()) {
+        ShowJoinMode(window);
+    } else {
+        ShowSplitMode(window);
+        ShowFileSize(window);
+        if (appState.sourcePath[0] == '\0') {  // refused: the form stays without a source
+            SetFocus(Control(window, IDC_SOURCE_BOX));
+            return;
+        }
+        ShowPartInfo(window);
     }
-    ShowPartInfo(window);
     if (!appState.settings->GetUseMru()) {
         DefaultDestinationFromSource();
         SetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir);
@@ -496,6 +512,7 @@ void LoadSourceFile(HWND window) {
 }
 
 void ResetForm(HWND window) {
+    ShowSplitMode(window);
     appState.fileSize = 0;
     SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, "File Size : 0KB");
     appState.splitSize = kFloppySplitSize;

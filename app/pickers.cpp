@@ -18,8 +18,9 @@ static_assert(sizeof(void*) != 4 || kOpenFileRecordSize == 76,
               "the open-file record must be the 76-byte form");
 
 namespace {
-// One filter pair, then the empty pair that ends the list.
-constexpr char kSourceFilter[] = "All Files (*.*)\0*.*\0";
+// The filter pairs, then the empty pair that ends the list: any file to split, or
+// the first part of a set to join.
+constexpr char kSourceFilter[] = "All Files (*.*)\0*.*\0First Parts of Sets (*.001)\0*.001\0";
 constexpr DWORD kSourcePickerFlags = OFN_EXPLORER | OFN_CREATEPROMPT | OFN_HIDEREADONLY;
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "core/app_state.h"
+#include "join/join_run.h"
 #include "split/split_run.h"
 
 namespace {
@@ -19,14 +20,14 @@ FARPROC User32Call(const char* name) {
 }
 }  // namespace
 
-void HoldSessionEnd(HWND window) {
+void HoldSessionEnd(HWND window, const char* doing) {
     heldWindow = window;
     auto create = reinterpret_cast<BlockReasonCreate>(
         reinterpret_cast<void*>(User32Call("ShutdownBlockReasonCreate")));
     char reason[kPathSize + 16];
     wchar_t wide[kPathSize + 16];
     reasonShown = window != nullptr && create != nullptr &&
-                  FormatText(reason, sizeof reason, "Splitting %s",
+                  FormatText(reason, sizeof reason, "%s %s", doing,
                              PathFindFileNameA(appState.sourcePath)) &&
                   MultiByteToWideChar(CP_ACP, 0, reason, -1, wide, kPathSize + 16) != 0 &&
                   create(window, wide);
@@ -47,6 +48,9 @@ INT_PTR OnQueryEndSession(HWND window) {
 }
 
 INT_PTR OnEndSession(WPARAM ending) {
-    if (ending && heldWindow != nullptr) EndRunAsSessionEnds();
+    if (ending && heldWindow != nullptr) {
+        EndRunAsSessionEnds();
+        EndJoinAsSessionEnds();
+    }
     return FALSE;
 }

@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "app/session_end.h"
+#include "join/join_run.h"
 #include "res/resource.h"
 #include "split/merge_script.h"
 #include "split/split_run.h"
@@ -201,9 +202,18 @@ void CloseSplitProgress() {
 }
 
 bool SplitWithProgress(HWND owner) {
-    HoldSessionEnd(owner);
+    HoldSessionEnd(owner, "Splitting");
     OpenSplitProgress(owner);
     bool succeeded = SplitFile() && WriteMergeScript();
+    CloseSplitProgress();
+    ReleaseSessionEnd();
+    return succeeded;
+}
+
+bool JoinWithProgress(HWND owner) {
+    HoldSessionEnd(owner, "Joining");
+    OpenSplitProgress(owner);
+    bool succeeded = JoinFile();
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

@@ -13,6 +13,10 @@
 //   velk_bench space   SOURCE DEST SPLITSIZE   one SplitFile; the most address space
 //                                              in use at any slice, and before the run
 //   velk_bench merge   DEST SCRIPT             the script run by cmd.exe in DEST
+//   velk_bench sha256  SOURCE [cryptoapi]      the SHA-256 of the source alone, slice
+//                                              after slice with nothing beside it: what
+//                                              the hashing thread has to do in a run
+//                                              (through CryptoAPI even where CNG is)
 #include <windows.h>
 
 #include "bench/windows_clock.h"
@@ -27,6 +31,8 @@
 #include "split/free_space.h"
 #include "split/mapped_file.h"
 #include "split/merge_script.h"
+#include "split/part_hasher.h"
+#include "split/platform_sha256.h"
 #include "split/split_run.h"
 
 namespace {
@@ -170,6 +176,24 @@ int Space(const char* source, const char* dest, const char* splitSize) {
     return split ? 0 : 1;
 }
 
+int HashAlone(const char* source) {
+    MappedFile reader;
+    if (!reader.OpenForRead(source) || !BeginHash()) return 1;
+    double start = Now();
+    for (DWORD available; (available = reader.Available()) != 0;) {
+        DWORD piece = available < kSliceSize ? available : kSliceSize;
+        AddToHash(reader.cursor, piece);
+        WaitForHash();
+        reader.Skip(piece);
+    }
+    BYTE digest[32];
+    bool hashed = FinishHash(digest);
+    double elapsed = Now() - start;
+    EndHashing();
+    std::printf("sha256_ms %.1f\n", elapsed);
+    return hashed ? 0 : 1;
+}
+
 int Merge(const char* dest, const char* script) {
     std::string line = std::string("cmd.exe /c \"\"") + script + "\"\"";
     STARTUPINFOA startup{};
@@ -217,8 +241,14 @@ int main(int argc, char** argv) {
         return Profile(argv[2], argv[3], argv[4]);
     if (argc == 5 && std::strcmp(argv[1], "space") == 0) return Space(argv[2], argv[3], argv[4]);
     if (argc == 4 && std::strcmp(argv[1], "merge") == 0) return Merge(argv[2], argv[3]);
+    if ((argc == 3 || (argc == 4 && std::strcmp(argv[3], "cryptoapi") == 0)) &&
+        std::strcmp(argv[1], "sha256") == 0) {
+        sha256ThroughCng = argc == 3;
+        return HashAlone(argv[2]);
+    }
     std::fprintf(stderr,
                  "usage: velk_bench split|nohash|whole|profile|space SOURCE DEST SPLITSIZE\n"
-                 "       velk_bench merge DEST SCRIPT\n");
+                 "       velk_bench merge DEST SCRIPT\n"
+                 "       velk_bench sha256 SOURCE [cryptoapi]\n");
     return 2;
 }

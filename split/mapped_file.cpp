@@ -112,6 +112,10 @@ DWORD MappedFile::Available() {
     return viewOffset + viewLength - offset;
 }
 
+bool MappedFile::AtViewEnd() const {
+    return stage == ViewMapped && offset < size && offset - viewOffset >= viewLength;
+}
+
 DWORD MappedFile::Room(DWORD length) const {
     // Before a view exists there is nothing to move through.
     if (stage != ViewMapped) return 0;

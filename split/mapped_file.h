@@ -28,6 +28,9 @@ public:
     // Bytes readable at the cursor in the current view; 0 at the end of the file
     // or when the next window cannot be mapped.
     DWORD Available();
+    // True when the cursor has passed the current view: the next Available() maps
+    // the next window in its place, and pointers into this view go stale.
+    bool AtViewEnd() const;
 
     BYTE* cursor;
     DWORD size;

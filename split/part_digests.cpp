@@ -1,74 +1,32 @@
 #include "split/part_digests.h"
 
-#include <wincrypt.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include "core/app_state.h"
 #include "split/mapped_file.h"
+#include "split/part_hasher.h"
 
 namespace {
-// CryptoAPI's SHA-256 (the AES provider, XP SP3 and later), looked up at run time:
-// a Windows without it still starts the program, and its runs keep no digests.
-// Under Wine, CNG's SHA-256 measured no faster, and it needs Vista.
-using AcquireCall = BOOL(WINAPI*)(HCRYPTPROV*, LPCSTR, LPCSTR, DWORD, DWORD);
-using CreateHashCall = BOOL(WINAPI*)(HCRYPTPROV, ALG_ID, HCRYPTKEY, DWORD, HCRYPTHASH*);
-using HashDataCall = BOOL(WINAPI*)(HCRYPTHASH, const BYTE*, DWORD, DWORD);
-using GetHashParamCall = BOOL(WINAPI*)(HCRYPTHASH, DWORD, BYTE*, DWORD*, DWORD);
-using DestroyHashCall = BOOL(WINAPI*)(HCRYPTHASH);
-// CALG_SHA_256, which the headers give only to builds for XP SP3 and later.
-constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
-
-struct Sha256 {
-    HCRYPTPROV provider = 0;
-    CreateHashCall createHash = nullptr;
-    HashDataCall hashData = nullptr;
-    GetHashParamCall getHashParam = nullptr;
-    DestroyHashCall destroyHash = nullptr;
-};
-
-template <typename Call>
-Call Find(HMODULE module, const char* name) {
-    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// The provider, acquired once for the process; null where there is none.
-const Sha256* Platform() {
-    static Sha256 sha;
-    static bool looked = false;
-    if (looked) return sha.provider != 0 ? &sha : nullptr;
-    looked = true;
-    HMODULE advapi = LoadLibraryA("advapi32.dll");
-    if (advapi == nullptr) return nullptr;
-    auto acquire = Find<AcquireCall>(advapi, "CryptAcquireContextA");
-    sha.createHash = Find<CreateHashCall>(advapi, "CryptCreateHash");
-    sha.hashData = Find<HashDataCall>(advapi, "CryptHashData");
-    sha.getHashParam = Find<GetHashParamCall>(advapi, "CryptGetHashParam");
-    sha.destroyHash = Find<DestroyHashCall>(advapi, "CryptDestroyHash");
-    if (acquire == nullptr || sha.createHash == nullptr || sha.hashData == nullptr ||
-        sha.getHashParam == nullptr || sha.destroyHash == nullptr ||
-        !acquire(&sha.provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-        sha.provider = 0;
-        return nullptr;
-    }
-    return &sha;
-}
-
 // The run's digests, one after another, in memory that grows with the parts: a
 // tiny part size can mean millions of them. When memory or the hashing fails, the
-// run keeps none, and the list that cannot be written is said to be missing.
+// run keeps none, and the list that cannot be written is said to be missing. A
+// part's digest is written into its place once its last slice is hashed, while the
+// next part is copied.
 bool keeping = false;
 bool lost = false;  // kept no longer since a failure
 DWORD runParts = 0;
 BYTE* digests = nullptr;
-DWORD capacity = 0;  // digests the memory holds
-DWORD finished = 0;  // parts whose digest is in
-HCRYPTHASH current = 0;
+DWORD capacity = 0;    // digests the memory holds
+DWORD finished = 0;    // parts whose digest is in, or on its way
+bool failed = false;   // a part's digest turned out unsound
+bool hashing = false;  // a part's stream is under way
 
 void Drop() {
-    if (current != 0) Platform()->destroyHash(current);
-    current = 0;
+    // The hashing thread may still write a digest into the memory freed here.
+    EndHashing();
+    hashing = false;
+    failed = false;
     if (digests != nullptr) HeapFree(GetProcessHeap(), 0, digests);
     digests = nullptr;
     capacity = 0;
@@ -87,6 +45,8 @@ bool MakeRoom() {
     DWORD grown = capacity < 1024 ? 1024 : capacity * 2;
     if (grown > runParts) grown = runParts;
     if (grown <= capacity || grown > 0xFFFFFFFFu / kDigestSize) return false;
+    // A digest on its way lands in the memory as it is now.
+    WaitForHash();
     void* memory = digests == nullptr
                        ? HeapAlloc(GetProcessHeap(), 0, grown * kDigestSize)
                        : HeapReAlloc(GetProcessHeap(), 0, digests, grown * kDigestSize);
@@ -110,43 +70,49 @@ void BeginPartDigests(DWORD parts, bool enabled) {
     Drop();
     lost = false;
     runParts = parts;
-    keeping = enabled && Platform() != nullptr;
+    // A system without SHA-256 keeps no digests and loses none: the probe's stream
+    // is dropped by the first part's.
+    keeping = enabled && BeginHash();
 }
 
 void StartPartDigest(DWORD part) {
     if (!keeping) return;
-    if (part != finished + 1 || current != 0 ||
-        !Platform()->createHash(Platform()->provider, kSha256, 0, 0, &current)) {
-        Lose();
-    }
+    hashing = part == finished + 1 && BeginHash();
+    if (!hashing) Lose();
 }
 
 void AddToPartDigest(const void* bytes, DWORD length) {
-    if (keeping && !Platform()->hashData(current, static_cast<const BYTE*>(bytes), length, 0)) {
-        Lose();
-    }
+    if (keeping) AddToHash(bytes, length);
 }
+
+void WaitForPartDigest() { WaitForHash(); }
 
 void FinishPartDigest(DWORD part) {
     if (!keeping) return;
-    DWORD size = kDigestSize;
-    if (part != finished + 1 || !MakeRoom() ||
-        !Platform()->getHashParam(current, HP_HASHVAL, digests + finished * kDigestSize, &size,
-                                  0) ||
-        size != kDigestSize) {
+    if (part != finished + 1 || !hashing || !MakeRoom()) {
         Lose();
         return;
     }
-    Platform()->destroyHash(current);
-    current = 0;
+    FinishHashLater(digests + finished * kDigestSize, &failed);
+    hashing = false;
     ++finished;
 }
 
-bool HavePartDigests(DWORD parts) {
-    return keeping && current == 0 && finished == runParts && runParts == parts;
+void EndPartHashing() {
+    EndHashing();
+    hashing = false;
 }
 
-bool PartDigestsLost() { return lost; }
+bool HavePartDigests(DWORD parts) {
+    if (!keeping) return false;
+    WaitForHash();
+    return !failed && !hashing && finished == runParts && runParts == parts;
+}
+
+bool PartDigestsLost() {
+    if (keeping) WaitForHash();
+    return lost || failed;
+}
 
 bool PartDigestHex(DWORD part, char (&hex)[2 * kDigestSize + 1]) {
     if (!HavePartDigests(runParts) || part == 0 || part > finished) return false;

@@ -11,9 +11,15 @@ constexpr DWORD kDigestSize = 32;
 // `enabled` false, or where the system has no SHA-256, the run keeps none.
 void BeginPartDigests(DWORD parts, bool enabled);
 // The bytes of part `part` begin; then each piece as it is copied; then its end.
+// The pieces are hashed on a second thread while the next ones are copied: their
+// bytes must stay mapped until WaitForPartDigest (or the next piece) returns.
 void StartPartDigest(DWORD part);
 void AddToPartDigest(const void* bytes, DWORD length);
+void WaitForPartDigest();
 void FinishPartDigest(DWORD part);
+// The run's copying is over, however it ended: waits for the hashing and ends its
+// thread; the digests stay for the script and the list.
+void EndPartHashing();
 
 // True when the last run had `parts` parts and every one has its digest.
 bool HavePartDigests(DWORD parts);

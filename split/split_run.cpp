@@ -106,9 +106,20 @@ void GuardCopies(bool on) {
 // every byte before it and nothing else.
 constexpr DWORD kSourcePage = 4096;
 
+// The bytes copied are hashed on a second thread while the next slice is copied:
+// handed over at the slice's end, or where the reader's view moves on, which waits
+// for them first, as they are read from that view.
 bool CopyPages(DWORD length) {
     DWORD copied = 0;
+    const BYTE* unhashed = nullptr;
+    DWORD unhashedLength = 0;
     while (copied < length) {
+        // Bytes of an earlier slice or part may still be hashed from this view too.
+        if (sourceReader->AtViewEnd()) {
+            if (unhashedLength != 0) AddToPartDigest(unhashed, unhashedLength);
+            WaitForPartDigest();
+            unhashedLength = 0;
+        }
         DWORD available = sourceReader->Available();
         if (available == 0) return false;
         DWORD piece = kSourcePage - sourceReader->offset % kSourcePage;
@@ -118,10 +129,12 @@ bool CopyPages(DWORD length) {
             partFailed = true;
             return false;
         }
-        AddToPartDigest(sourceReader->cursor, piece);
+        if (unhashedLength == 0) unhashed = sourceReader->cursor;
+        unhashedLength += piece;
         sourceReader->Skip(piece);
         copied += piece;
     }
+    if (unhashedLength != 0) AddToPartDigest(unhashed, unhashedLength);
     return true;
 }
 
@@ -254,6 +267,8 @@ bool RunParts(const char* name) {
             ok = ReadyForPart(name, index, length) && WritePart(name, index, length);
         }
     }
+    // The hashing thread reads the source's view: it ends before the view goes.
+    EndPartHashing();
     sourceReader->Close();
     delete sourceReader;
     sourceReader = nullptr;

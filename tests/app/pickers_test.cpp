@@ -123,7 +123,7 @@ TEST_F(Pickers, TheSourcePickerReturnsTheFullPathOfTheChosenFile) {
     char path[MAX_PATH] = "stale";
     EXPECT_TRUE(PickSourceFile(nullptr, path));
     EXPECT_EQ(file, path);
-    EXPECT_EQ(std::vector<std::string>{"All Files (*.*)"}, filters);
+    EXPECT_EQ((std::vector<std::string>{"All Files (*.*)", "First Parts of Sets (*.001)"}), filters);
 }
 
 TEST_F(Pickers, CancellingTheSourcePickerEmptiesTheBuffer) {

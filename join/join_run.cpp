@@ -1,0 +1,476 @@
+#include "join/join_run.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <new>
+
+#include "core/app_state.h"
+#include "split/free_space.h"
+#include "split/mapped_file.h"
+#include "split/part_hasher.h"
+#include "split/split_run.h"
+
+bool joinCheckParts = true;
+JoinSetHook joinBeforeCopyHook = nullptr;
+JoinBadPartHook joinBadPartHook = nullptr;
+
+namespace {
+constexpr char kCancelling[] = "Cancelling File Join";
+
+// What became of one part.
+enum class Verdict { Good, Missing, WrongLength, Empty, Damaged, Unreadable, Stopped };
+
+struct PartRecord {
+    BYTE digest[kDigestSize];
+    unsigned long long length;
+    bool copied;  // in the joined file
+    bool hashed;  // digest holds its SHA-256
+    bool damaged; // found so when the list came: to be asked for again
+    bool mended;  // put right once by joinBadPartHook
+};
+
+JoinSet set;
+HANDLE output = INVALID_HANDLE_VALUE;
+char joiningPath[kPathSize];
+char joinedPath[kPathSize];
+SplitProgress progress;
+bool sessionEnded = false;
+bool withoutList = false;
+
+bool countKnown = false;
+unsigned long long partCount = 0;     // the set's parts, once countKnown
+unsigned long long firstLength = 0;   // every part but the last is this long
+unsigned long long wrongLength = 0;   // the length a part had, for its box
+PartRecord* records = nullptr;        // [0] is part 1
+unsigned long long recordCapacity = 0;
+
+bool Report() {
+    return !sessionEnded && (splitProgressHook == nullptr || splitProgressHook(progress));
+}
+
+PartRecord* Record(unsigned long long index) {
+    if (index > recordCapacity) {
+        unsigned long long grown = recordCapacity < 1024 ? 1024 : recordCapacity * 2;
+        if (grown < index) grown = index;
+        if (grown > 0x7FFFFFFFull / sizeof(PartRecord)) return nullptr;
+        SIZE_T bytes = static_cast<SIZE_T>(grown * sizeof(PartRecord));
+        void* memory = records == nullptr
+                           ? HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)
+                           : HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, records, bytes);
+        if (memory == nullptr) return nullptr;
+        records = static_cast<PartRecord*>(memory);
+        recordCapacity = grown;
+    }
+    return &records[index - 1];
+}
+
+void FreeRecords() {
+    if (records != nullptr) HeapFree(GetProcessHeap(), 0, records);
+    records = nullptr;
+    recordCapacity = 0;
+}
+
+// The box of the run: no owner, as the split's prompts.
+int Ask(const char* text, UINT style) { return MessageBoxA(nullptr, text, kWindowTitle, style); }
+
+// Names the bad part as the merge script does and offers Retry and Cancel; a part
+// mended in place first is tried again without asking.
+bool RetryBadPart(unsigned long long index, Verdict verdict) {
+    PartRecord& record = records[index - 1];
+    if (joinBadPartHook != nullptr && !record.mended) {
+        record.mended = true;
+        if (joinBadPartHook(set, index)) return true;
+    }
+    char what[96];
+    switch (verdict) {
+    case Verdict::Missing:
+        CopyText(what, "is missing");
+        break;
+    case Verdict::WrongLength:
+        FormatText(what, sizeof what, "has the wrong length: %llu bytes, not %llu", wrongLength,
+                   firstLength);
+        break;
+    case Verdict::Empty:
+        CopyText(what, "is empty");
+        break;
+    case Verdict::Damaged:
+        CopyText(what, "is damaged: its contents differ from the part that was split");
+        break;
+    default:
+        CopyText(what, "cannot be read");
+        break;
+    }
+    char text[2 * kPathSize];
+    FormatText(text, sizeof text, "Part %llu (%s.%03llu) %s.", index, set.name, index, what);
+    return Ask(text, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+}
+
+void RefuseList() {
+    char text[2 * kPathSize];
+    FormatText(text, sizeof text,
+               "The list %s.sha256 beside the parts is not the list of this set's parts.\n"
+               "Nothing was joined.",
+               set.name);
+    Ask(text, MB_OK | MB_ICONERROR);
+}
+
+bool SameDigest(unsigned long long index) {
+    return std::memcmp(records[index - 1].digest, set.digests + (index - 1) * kDigestSize,
+                       kDigestSize) == 0;
+}
+
+// The list has come (on the last disk): its number of parts holds from now on,
+// and the parts copied before it are checked against it. One found damaged is to
+// be copied again, once the parts of the disk in the drive are in.
+void TakeList(unsigned long long copiedUpTo) {
+    countKnown = true;
+    partCount = set.partCount;
+    withoutList = !joinCheckParts;
+    for (unsigned long long index = 1; index <= copiedUpTo && index <= partCount; ++index) {
+        PartRecord& record = records[index - 1];
+        if (!record.copied) continue;
+        if (!record.hashed) {
+            withoutList = true;
+        } else if (joinCheckParts && !SameDigest(index)) {
+            record.copied = false;
+            record.damaged = true;
+        }
+    }
+}
+
+bool MoveOutput(unsigned long long offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    DWORD low = SetFilePointer(output, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+// After a write failed: whether the part itself reads there. A part on a bad sector
+// fails the write through its mapping; a full or lost destination reads well.
+bool PartReadsAt(const char* path, DWORD offset, DWORD length) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    static char probe[64u << 10];
+    bool reads = SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset;
+    while (reads && length != 0) {
+        DWORD read = 0;
+        DWORD piece = length < sizeof probe ? length : sizeof probe;
+        reads = ReadFile(file, probe, piece, &read, nullptr) && read == piece;
+        length -= piece;
+    }
+    CloseHandle(file);
+    return reads;
+}
+
+// Copies the reader's bytes into the joined file at `offset`, handing each piece
+// to the hashing thread once written (it reads the view while the next is written).
+Verdict CopyBytes(MappedFile& reader, const char* path, unsigned long long offset, bool hashing) {
+    if (!MoveOutput(offset)) return Verdict::Stopped;
+    while (reader.offset < reader.size) {
+        // The view moves on at its end: the hashing thread must be done with it.
+        if (hashing && reader.offset - reader.viewOffset >= reader.viewLength) WaitForHash();
+        DWORD available = reader.Available();
+        if (available == 0) return Verdict::Unreadable;
+        DWORD piece = available < splitSliceSize ? available : splitSliceSize;
+        DWORD written = 0;
+        if (!WriteFile(output, reader.cursor, piece, &written, nullptr) || written != piece) {
+            return PartReadsAt(path, reader.offset, piece) ? Verdict::Stopped
+                                                           : Verdict::Unreadable;
+        }
+        if (hashing) AddToHash(reader.cursor, piece);
+        reader.Skip(piece);
+        progress.partDone += piece;
+        progress.bytesDone += piece;
+        if (!Report()) return Verdict::Stopped;
+    }
+    return Verdict::Good;
+}
+
+// Whether part `index` of `length` bytes may have that length. The first part sets
+// the length of all but the last; the last may be shorter, never empty.
+Verdict CheckLength(unsigned long long index, unsigned long long length) {
+    wrongLength = length;
+    if (length == 0) return Verdict::Empty;
+    if (index == 1 && (firstLength == 0 || (countKnown && partCount == 1))) return Verdict::Good;
+    // From disks before the list came, a shorter part is the last unless the next
+    // one lies beside it.
+    unsigned long long next = 0;
+    bool last = countKnown ? index == partCount
+                           : length < firstLength && !PartLength(set, index + 1, next);
+    if (last ? length > firstLength : length != firstLength) return Verdict::WrongLength;
+    return Verdict::Good;
+}
+
+// Copies part `index` into its place in the joined file, checking it as it goes.
+Verdict JoinPart(unsigned long long index) {
+    char path[kPathSize];
+    unsigned long long length = 0;
+    if (!PartPath(set, index, path) || !PartLength(set, index, length)) return Verdict::Missing;
+    Verdict verdict = CheckLength(index, length);
+    if (verdict != Verdict::Good) return verdict;
+    if (length > 0xFFFFFFFFull) return Verdict::Unreadable;  // no part of the split is so long
+    PartRecord* record = Record(index);
+    if (record == nullptr) return Verdict::Stopped;
+    if (CheckFreeSpace(length) != kEngineOk) return Verdict::Stopped;
+    // The hook's counts may be narrower than the join's: what they show, nothing more.
+    progress.part = index;
+    // From disks the number grows as the parts come, until the list or the last part.
+    progress.partCount = countKnown || partCount > index ? partCount : index;
+    progress.partDone = 0;
+    progress.partLength = length;
+    unsigned long long base = index == 1 ? 0 : (index - 1) * firstLength;
+    progress.bytesDone = base;
+    if (!Report()) return Verdict::Stopped;
+
+    MappedFile* reader = new (std::nothrow) MappedFile;
+    if (reader == nullptr) return Verdict::Stopped;
+    if (reader->OpenForRead(path) != 1 || reader->size != length) {
+        delete reader;
+        return Verdict::Unreadable;
+    }
+    bool hashing = joinCheckParts && BeginHash();
+    verdict = CopyBytes(*reader, path, base, hashing);
+    record->hashed = hashing && FinishHash(record->digest);
+    reader->Close();
+    delete reader;
+    if (verdict != Verdict::Good) return verdict;
+
+    if (index == 1) firstLength = length;
+    if (set.listed && joinCheckParts) {
+        if (!record->hashed) withoutList = true;
+        else if (!SameDigest(index)) return Verdict::Damaged;
+    }
+    record->copied = true;
+    record->length = length;
+    return Verdict::Good;
+}
+
+bool FileIsThere(const char* folder, const char* ending) {
+    char path[kPathSize];
+    return FormatText(path, sizeof path, "%s%s%s", folder, set.name, ending) &&
+           PathFileExistsA(path);
+}
+
+// Finds part `index`, asking for its disk on a removable drive. Returns Good when
+// it is there, Missing (nothing more to ask), Stopped on Cancel; `ended` when the
+// disk in the drive says the set ended before this part.
+Verdict LocatePart(unsigned long long index, bool& ended) {
+    ended = false;
+    for (;;) {
+        // The list and the script come on the last disk, with its parts.
+        if (set.removable && !set.listed) {
+            PartList list = ReadPartList(set);
+            if (list == PartList::Refused) {
+                RefuseList();
+                return Verdict::Stopped;
+            }
+            if (list == PartList::Read) TakeList(index - 1);
+        }
+        if (countKnown && index > partCount) {
+            ended = true;
+            return Verdict::Good;
+        }
+        unsigned long long length = 0;
+        if (PartLength(set, index, length)) return Verdict::Good;
+        if (!set.removable) return Verdict::Missing;
+        if (!set.listed && index > 1 && FileIsThere(set.folder, ".bat")) {
+            ended = true;  // an earlier version's set, which has no list
+            return Verdict::Good;
+        }
+        char text[2 * kPathSize];
+        FormatText(text, sizeof text, "Insert the disk with part %llu (%s.%03llu) and retry", index,
+                   set.name, index);
+        if (Ask(text, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY || sessionEnded) {
+            return Verdict::Stopped;
+        }
+        if (!Report()) return Verdict::Stopped;
+    }
+}
+
+// The first part of a known set that is not in the joined file; 0 when all are.
+unsigned long long FirstPartLeft() {
+    for (unsigned long long index = 1; index <= partCount; ++index) {
+        if (!records[index - 1].copied) return index;
+    }
+    return 0;
+}
+
+// Every part in order into the joined file. False when the run stopped.
+bool CopyParts() {
+    unsigned long long index = 1;
+    for (;;) {
+        if (countKnown && index > partCount) {
+            // Parts found damaged when the list came are asked for again now.
+            if (Record(partCount) == nullptr) return false;
+            index = FirstPartLeft();
+            if (index == 0) return true;
+            if (records[index - 1].damaged) {
+                if (!RetryBadPart(index, Verdict::Damaged) || sessionEnded) return false;
+                records[index - 1].damaged = false;
+            }
+        }
+        PartRecord* record = Record(index);
+        if (record == nullptr) return false;
+        if (record->copied) {  // copied before a damaged part was taken again
+            ++index;
+            continue;
+        }
+        bool ended = false;
+        Verdict verdict = LocatePart(index, ended);
+        if (ended) {
+            if (!countKnown) partCount = index - 1;
+            countKnown = true;
+            index = partCount + 1;
+            continue;
+        }
+        if (verdict == Verdict::Good) verdict = JoinPart(index);
+        if (verdict == Verdict::Stopped) return false;
+        if (verdict != Verdict::Good) {
+            if (!RetryBadPart(index, verdict) || sessionEnded) return false;
+            continue;
+        }
+        // From disks without the list yet, the first part shorter than the first ends the set.
+        if (!countKnown && index > 1 && records[index - 1].length < firstLength) {
+            countKnown = true;
+            partCount = index;
+        }
+        ++index;
+    }
+}
+
+// The destination must be another drive than the one whose disks are changed.
+bool DestinationOnThePartsDrive() {
+    if (!set.removable) return false;
+    char partsRoot[kPathSize], destRoot[kPathSize];
+    DWORD a = GetFullPathNameA(set.folder[0] ? set.folder : ".", kPathSize, partsRoot, nullptr);
+    DWORD b = GetFullPathNameA(appState.destDir, kPathSize, destRoot, nullptr);
+    if (a == 0 || a >= kPathSize || b == 0 || b >= kPathSize) return true;
+    PathStripToRootA(partsRoot);
+    PathStripToRootA(destRoot);
+    return lstrcmpiA(partsRoot, destRoot) == 0;
+}
+
+// Before anything is copied: the set and its list, the destination, the joined name.
+bool Prepare() {
+    // Paths that do not fit a buffer name no file that could be read or written.
+    if (!OpenJoinSet(appState.sourcePath, set) || !AddBackslash(appState.destDir) ||
+        !FormatText(joinedPath, sizeof joinedPath, "%s%s", appState.destDir, set.name) ||
+        !FormatText(joiningPath, sizeof joiningPath, "%s%s.joining", appState.destDir, set.name)) {
+        Ask(kCancelling, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    if (DestinationOnThePartsDrive()) {
+        Ask("The parts come from a removable drive, whose disks are changed during the join.\n"
+            "Choose a destination folder on another drive.",
+            MB_OK | MB_ICONERROR);
+        return false;
+    }
+    PartList list = ReadPartList(set);
+    if (list == PartList::Refused) {
+        RefuseList();
+        return false;
+    }
+    countKnown = list == PartList::Read || !set.removable;
+    withoutList = list != PartList::Read || !joinCheckParts;
+    if (list == PartList::Read) {
+        partCount = set.partCount;
+    } else {
+        unsigned long long bytes = 0;
+        CountPartsFound(set, partCount, bytes);
+        if (!set.removable && partCount == 0) partCount = 1;  // the first part's box says it
+    }
+    if (joinBeforeCopyHook != nullptr) joinBeforeCopyHook(set);
+    if (PathFileExistsA(joinedPath)) {
+        char text[3 * kPathSize];
+        FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);
+        if (MessageBoxA(nullptr, text, kWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The joined file, cut to the set's length, in place of any file of its name.
+bool PutInPlace() {
+    if (partCount == 0 || partCount > recordCapacity || !records[partCount - 1].copied) {
+        return false;
+    }
+    unsigned long long total = (partCount - 1) * firstLength + records[partCount - 1].length;
+    if (!MoveOutput(total) || !SetEndOfFile(output)) return false;
+    bool closed = CloseHandle(output) != 0;
+    output = INVALID_HANDLE_VALUE;
+    if (!closed) return false;
+    if (MoveFileExA(joiningPath, joinedPath, MOVEFILE_REPLACE_EXISTING)) return true;
+    // Windows 95 and 98 know no replacing move.
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+    return (!PathFileExistsA(joinedPath) || DeleteFileA(joinedPath)) &&
+           MoveFileA(joiningPath, joinedPath);
+}
+
+void DropOutput() {
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    output = INVALID_HANDLE_VALUE;
+    DeleteFileA(joiningPath);
+}
+
+bool Run() {
+    if (!Prepare()) return false;
+    output = CreateFileA(joiningPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) {
+        Ask(kCancelling, MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    progress = SplitProgress{};
+    progress.partCount = partCount;
+    progress.fileSize = appState.fileSize;
+    bool joined = CopyParts() && PutInPlace();
+    if (joined) {
+        appState.fileSize = (partCount - 1) * firstLength + records[partCount - 1].length;
+        appState.partCount = partCount;
+        return true;
+    }
+    DropOutput();
+    if (!sessionEnded) Ask(kCancelling, MB_OK | MB_ICONWARNING);
+    return false;
+}
+}  // namespace
+
+bool JoinFile() {
+    sessionEnded = false;
+    countKnown = false;
+    partCount = firstLength = 0;
+    withoutList = true;
+    bool joined = Run();
+    EndHashing();
+    CloseJoinSet(set);
+    FreeRecords();
+    return joined;
+}
+
+bool JoinedWithoutList() { return withoutList; }
+
+bool PreviewJoin(const char* firstPart, JoinPreview& preview) {
+    preview = JoinPreview{};
+    JoinSet found;
+    if (!OpenJoinSet(firstPart, found)) return false;
+    if (ReadPartList(found) == PartList::Read) {
+        // The list's number holds: its parts that are there, gaps or not, and none beyond.
+        preview.parts = found.partCount;
+        unsigned long long length = 0;
+        for (unsigned long long index = 1; index <= found.partCount; ++index) {
+            if (PartLength(found, index, length)) preview.bytes += length;
+        }
+    } else {
+        CountPartsFound(found, preview.parts, preview.bytes);
+    }
+    CloseJoinSet(found);
+    return true;
+}
+
+void EndJoinAsSessionEnds() {
+    sessionEnded = true;
+    // The process may end as soon as the caller returns: no half-joined file stays.
+    if (output != INVALID_HANDLE_VALUE) DropOutput();
+}
