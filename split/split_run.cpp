@@ -18,7 +18,7 @@ DWORD splitSliceSize = kSliceSize;
 bool splitHashParts = true;
 
 void ComputePartCount() {
-    DWORD fileSize = appState.fileSize;
+    ULONGLONG fileSize = appState.fileSize;
     DWORD splitSize = appState.splitSize;
     if (splitSize != 0 && fileSize > splitSize) {
         appState.partCount = fileSize / splitSize;
@@ -26,6 +26,13 @@ void ComputePartCount() {
     } else {
         appState.partCount = 1;
     }
+}
+
+ULONGLONG EqualPartSize(ULONGLONG fileSize, ULONGLONG parts) {
+    if (parts == 0) return 0;
+    // Rounded up without fileSize + parts - 1, which could wrap.
+    ULONGLONG size = fileSize / parts + (fileSize % parts != 0 ? 1 : 0);
+    return size != 0 ? size : 1;
 }
 
 namespace {
@@ -101,7 +108,7 @@ bool CopyPages(DWORD length) {
     while (copied < length) {
         DWORD available = sourceReader->Available();
         if (available == 0) return false;
-        DWORD piece = kSourcePage - sourceReader->offset % kSourcePage;
+        DWORD piece = kSourcePage - static_cast<DWORD>(sourceReader->offset % kSourcePage);
         if (piece > available) piece = available;
         if (piece > length - copied) piece = length - copied;
         if (partWriter->Write(sourceReader->cursor, piece) != 1) return false;
@@ -127,16 +134,15 @@ bool CopySlice(DWORD length) {
 // Writes part number index of the given length from the reader's cursor. False
 // when the part cannot be created or the run is cancelled: the part then holds
 // only the bytes really written (a writer is cut back on closing).
-bool WritePart(const char* name, DWORD index, DWORD length) {
+bool WritePart(const char* name, ULONGLONG index, DWORD length) {
     partWriter = new (std::nothrow) MappedFile;
     if (partWriter == nullptr) return false;
     bool written = false;
     // The run reported this part before it was created (ReadyForPart).
     // A path that does not fit the buffer names no file that could be created.
-    if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
-                   static_cast<unsigned long>(index)) &&
+    if (FormatText(scratchText, sizeof scratchText, "%s%s.%03llu", appState.destDir, name, index) &&
         partWriter->OpenForWrite(scratchText, length)) {
-        StartPartDigest(index);
+        StartPartDigest(static_cast<DWORD>(index));
         written = true;
         while (written && progress.partDone < length) {
             DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
@@ -148,7 +154,7 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
                 written = Report();
             }
         }
-        if (written) FinishPartDigest(index);
+        if (written) FinishPartDigest(static_cast<DWORD>(index));
         partWriter->Close();
     }
     delete partWriter;
@@ -185,7 +191,7 @@ bool RemoveEarlierJoin(const char* name) {
 // Before a part is created: room for it, and the run still wanted, for Cancel may
 // have been pressed while the insert-disk prompt was up; creating the part would
 // wipe a file of its name on the new disk.
-bool ReadyForPart(const char* name, DWORD index, DWORD length) {
+bool ReadyForPart(const char* name, ULONGLONG index, DWORD length) {
     if (CheckFreeSpace(length) != kEngineOk) return false;
     progress.part = index;
     progress.partDone = 0;
@@ -201,10 +207,13 @@ bool RunParts(const char* name) {
     if (ok) {
         TakeMeasuredSize();
         progress = SplitProgress{0, appState.partCount, 0, 0, 0, appState.fileSize};
-        BeginPartDigests(appState.partCount, splitHashParts);
-        DWORD lastLength =
-            appState.fileSize - (appState.partCount - 1) * appState.splitSize;
-        for (DWORD index = 1; ok && index <= appState.partCount; ++index) {
+        // Digests are kept for at most 0xFFFFFFFF parts (far more than memory holds).
+        const bool countable = appState.partCount <= 0xFFFFFFFF;
+        BeginPartDigests(countable ? static_cast<DWORD>(appState.partCount) : 0,
+                         splitHashParts && countable);
+        DWORD lastLength = static_cast<DWORD>(appState.fileSize -
+                                              (appState.partCount - 1) * appState.splitSize);
+        for (ULONGLONG index = 1; ok && index <= appState.partCount; ++index) {
             DWORD length = index < appState.partCount ? appState.splitSize : lastLength;
             if (length == 0) continue;
             ok = ReadyForPart(name, index, length) && WritePart(name, index, length);

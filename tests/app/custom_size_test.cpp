@@ -10,10 +10,12 @@
 #include "res/resource.h"
 #include "tests/app/ui_script.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_files.h"
 
 namespace {
 HWND Dialog() { return FindThreadWindow("#32770", "Choose Custom File Split Size"); }
 HWND SizeBox() { return GetDlgItem(Dialog(), IDC_CUSTOM_SIZE_BOX); }
+HWND PartsBox() { return GetDlgItem(Dialog(), IDC_CUSTOM_PARTS_BOX); }
 std::string Label() { return ItemText(Dialog(), IDC_CUSTOM_SIZE_LABEL); }
 
 bool WholeBoxSelected() {
@@ -132,4 +134,27 @@ TEST_F(CustomSizeDialog, TheLargestNumberIsAcceptedAndOneMoreIsZero) {
     EXPECT_EQ(0, Run(script));
     EXPECT_EQ("Custom Size is : 0 Bytes", labelOfTooLarge);
     EXPECT_EQ(4294967295u, appState.splitSize);
+}
+
+TEST_F(CustomSizeDialog, PartsShowTheSizeOfEachLiveAndBytesTypedTakeOverAgain) {
+    ScratchDir dir;
+    ASSERT_TRUE(WritePattern(dir / "data.zip", 3000000));
+    CopyText(appState.sourcePath, (dir / "data.zip").c_str());
+    appState.fileSize = 3000000;
+    std::vector<std::string> seen;
+    UiScript script;
+    script.When("dialog shown", [] { return Dialog() != nullptr; }, [&] {
+        for (char c : std::string("40")) {
+            SendMessageA(PartsBox(), WM_CHAR, c, 1);
+            seen.push_back(ItemText(Dialog(), IDC_CUSTOM_SIZE_BOX) + " | " + Label());
+        }
+        SetWindowTextA(SizeBox(), "1000");
+        seen.push_back(ItemText(Dialog(), IDC_CUSTOM_PARTS_BOX) + " | " + Label());
+        Press(IDC_CUSTOM_CANCEL);
+    });
+    EXPECT_EQ(1, Run(script));
+    EXPECT_EQ((std::vector<std::string>{"750000 | Custom Size is : 732.42 KB",
+                                        "75000 | Custom Size is : 73.24 KB",
+                                        " | Custom Size is : 0.98 KB"}),
+              seen);
 }

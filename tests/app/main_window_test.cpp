@@ -16,7 +16,8 @@
 #include "tests/support/velk_registry.h"
 
 namespace {
-constexpr int kCustomSizeIndex = 6;
+constexpr int kFat32Index = 6;
+constexpr int kCustomSizeIndex = 7;
 
 std::string WithBackslash(const std::string& dir) { return dir + "\\"; }
 }  // namespace
@@ -33,10 +34,10 @@ TEST_F(MainWindowTest, StartsEmptyWithTheTemplateTextsAndTheFocusInTheFileBox) {
     EXPECT_EQ(1457664u, appState.splitSize);
 
     const char* expected[] = {"256 KB", "512 KB", "1 MB", "1.44 MB (Floppy Disk)",
-                              "2 MB",   "3 MB",   "Custom Size"};
+                              "2 MB",   "3 MB",   "4 GB (FAT32)", "Custom Size"};
     HWND sizeBox = Item(IDC_SIZE_BOX);
-    ASSERT_EQ(7, SendMessageA(sizeBox, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(8, SendMessageA(sizeBox, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < 8; ++i) {
         char text[64] = "";
         SendMessageA(sizeBox, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         EXPECT_STREQ(expected[i], text) << "size box entry " << i;
@@ -274,8 +275,8 @@ TEST_F(MainWindowTest, APresetWithoutASourceChangesOnlyTheSize) {
     EXPECT_EQ(3145728u, appState.splitSize);
     EXPECT_EQ("Split Size : 1.38 MB", Text(IDC_SPLIT_SIZE_TEXT));
     EXPECT_EQ("Num of Split Parts : 0", Text(IDC_PART_COUNT_TEXT));
-    const DWORD sizes[] = {262144, 524288, 1048576, 1457664, 2097152, 3145728};
-    for (int i = 0; i < 6; ++i) {
+    const DWORD sizes[] = {262144, 524288, 1048576, 1457664, 2097152, 3145728, 4294967295u};
+    for (int i = 0; i < 7; ++i) {
         ChooseSize(i);
         EXPECT_EQ(sizes[i], appState.splitSize) << "preset " << i;
     }
@@ -295,6 +296,37 @@ TEST_F(MainWindowTest, APresetWithASourceRecountsTheParts) {
     EXPECT_EQ("Split Size : 3.00 MB", Text(IDC_SPLIT_SIZE_TEXT));
 }
 
+// Sources of every size load: the size text goes on in GB, the part count in full.
+TEST_F(MainWindowTest, SourcesOfEverySizeShowTheirSizeAndPartsInEachPreset) {
+    ScratchDir dir;
+    const struct {
+        ULONGLONG size;
+        const char* sizeText;
+        const char* floppyParts;
+        const char* fat32Parts;
+    } sources[] = {
+        {0xFFFFFFFFull, "File Size : 4.00 GB", "Num of Split Parts : 2947", "Num of Split Parts : 1"},
+        // Its low part reads as the platform's failure value, with no error.
+        {0x1FFFFFFFFull, "File Size : 8.00 GB", "Num of Split Parts : 5893", "Num of Split Parts : 3"},
+        {9ull << 30, "File Size : 9.00 GB", "Num of Split Parts : 6630", "Num of Split Parts : 3"},
+    };
+    Open();
+    for (const auto& source : sources) {
+        std::string path = dir / "large.bin";
+        if (!MakeSizedFile(path, source.size) || FileSize(path) != static_cast<long long>(source.size))
+            GTEST_SKIP() << "the file system here cannot hold a sparse file of 9 GiB";
+        ChooseSize(3);
+        CopyText(appState.sourcePath, path.c_str());
+        LoadSourceFile(window_);
+        EXPECT_EQ(source.size, appState.fileSize);
+        EXPECT_EQ(source.sizeText, Text(IDC_FILE_SIZE_TEXT));
+        EXPECT_EQ(source.floppyParts, Text(IDC_PART_COUNT_TEXT));
+        ChooseSize(kFat32Index);
+        EXPECT_EQ(source.fat32Parts, Text(IDC_PART_COUNT_TEXT)) << source.sizeText;
+        EXPECT_EQ("Split Size : 4.00 GB", Text(IDC_SPLIT_SIZE_TEXT));
+    }
+}
+
 // The custom size dialog opened from the size box, answered by a script.
 class CustomSizeFromMainWindow : public MainWindowTest {
 protected:
@@ -312,7 +344,102 @@ protected:
         script.OnTimeout([] { EndDialog(Dialog(), 1); });
         ChooseSize(kCustomSizeIndex);
     }
+
+    // Picks "Custom Size" and asks for each number of parts in turn with OK; each but
+    // the last is refused with a box that `boxes` answers. With `cancel`, the last
+    // is refused too, and Cancel ends the dialog.
+    void PickParts(const std::vector<std::string>& tries, MessageBoxAnswerer* boxes = nullptr,
+                   bool cancel = false) {
+        const std::size_t base = boxes != nullptr ? boxes->Count() : 0;
+        // Refusal number `refused` has been answered: the parts box has the focus again.
+        auto backAfter = [=](std::size_t refused) {
+            return [=] {
+                return Dialog() != nullptr &&
+                       (refused == 0 || (boxes->Count() >= base + refused &&
+                                         GetFocus() == GetDlgItem(Dialog(), IDC_CUSTOM_PARTS_BOX)));
+            };
+        };
+        auto press = [](int button) {
+            PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        };
+        UiScript script;
+        for (std::size_t i = 0; i < tries.size(); ++i) {
+            script.When("parts typed, try " + tries[i], backAfter(i), [=] {
+                SetDlgItemTextA(Dialog(), IDC_CUSTOM_PARTS_BOX, tries[i].c_str());
+                press(IDOK);
+            });
+        }
+        if (cancel) script.When("refused, cancelled", backAfter(tries.size()), [=] { press(IDC_CUSTOM_CANCEL); });
+        script.OnTimeout([] { EndDialog(Dialog(), 1); });
+        ChooseSize(kCustomSizeIndex);
+    }
 };
+
+TEST_F(CustomSizeFromMainWindow, EqualPartsFollowEachSourceUntilAnotherSizeIsChosen) {
+    ScratchDir dir;
+    std::string source = dir / "data.zip";
+    std::string small = dir / "small.bin";
+    ASSERT_TRUE(WritePattern(source, 3000000));
+    ASSERT_TRUE(WritePattern(small, 1001));
+    Open();
+    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_SIZE_BOX);
+    PickParts({"4"});
+    EXPECT_EQ(750000u, appState.splitSize);
+    EXPECT_EQ("Custom Size", SelectedSize());
+    EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
+
+    // Another source: the same number of parts, sized for it.
+    CopyText(appState.sourcePath, small.c_str());
+    LoadSourceFile(window_);
+    EXPECT_EQ(251u, appState.splitSize);
+    EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
+    // Cancelling the dialog keeps the choice, though 251 bytes is no preset either way.
+    PickCustomSize("77", IDC_CUSTOM_CANCEL);
+    EXPECT_EQ("Custom Size", SelectedSize());
+    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_SIZE_BOX);
+    EXPECT_EQ(750000u, appState.splitSize);
+
+    // A preset ends it.
+    ChooseSize(1);
+    CopyText(appState.sourcePath, small.c_str());
+    LoadSourceFile(window_);
+    EXPECT_EQ(524288u, appState.splitSize);
+    EXPECT_EQ("Num of Split Parts : 1", Text(IDC_PART_COUNT_TEXT));
+}
+
+TEST_F(CustomSizeFromMainWindow, PartsWithoutASourceOrOver4GBEachAreRefusedWithAMessage) {
+    ScratchDir dir;
+    std::string nine = dir / "nine.bin";
+    std::string thirteen = dir / "thirteen.bin";
+    if (!MakeSizedFile(nine, 9ull << 30) || !MakeSizedFile(thirteen, 13ull << 30) ||
+        FileSize(thirteen) != (13ll << 30))
+        GTEST_SKIP() << "the file system here cannot hold a sparse file of 13 GiB";
+    Open();
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK).Then(IDOK).Then(IDOK);
+    PickParts({"3"}, &boxes, true);  // no source yet
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Select a File to Split before choosing a Number of Parts", boxes.Last().text);
+    EXPECT_EQ(1457664u, appState.splitSize);
+    EXPECT_EQ("1.44 MB (Floppy Disk)", SelectedSize());
+
+    TypeAndLeave(IDC_SOURCE_BOX, nine, IDC_SIZE_BOX);
+    PickParts({"2", "3"}, &boxes);
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Each of 2 Parts of this File would be larger than 4 GB (4294967295 bytes), the "
+              "largest Split Size.\nChoose at least 3 Parts.",
+              boxes.Last().text);
+    EXPECT_EQ(3221225472u, appState.splitSize);
+    EXPECT_EQ("Num of Split Parts : 3", Text(IDC_PART_COUNT_TEXT));
+
+    // Three parts of a larger source would each pass 4 GB: said, and the choice ends.
+    TypeAndLeave(IDC_SOURCE_BOX, thirteen, IDC_SIZE_BOX);
+    ASSERT_EQ(3u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(window_, boxes.Last().owner);
+    EXPECT_NE(std::string::npos, boxes.Last().text.find("Choose at least 4 Parts"));
+    EXPECT_EQ(3221225472u, appState.splitSize);
+    EXPECT_EQ("Num of Split Parts : 5", Text(IDC_PART_COUNT_TEXT));
+}
 
 TEST_F(CustomSizeFromMainWindow, AnAcceptedSizeKeepsCustomSelectedAndRecounts) {
     ScratchDir dir;

@@ -42,16 +42,46 @@ void ExpectCancelledRun() {
 
 TEST_F(SplitTest, PartCountRoundsUpAndNeverFallsBelowOne) {
     const struct {
-        DWORD fileSize, splitSize, parts;
+        ULONGLONG fileSize;
+        DWORD splitSize;
+        ULONGLONG parts;
     } cases[] = {{3000000, 1457664, 3}, {2915328, 1457664, 2}, {1457664, 1457664, 1},
                  {1000, 1457664, 1},    {0, 1457664, 1},       {1001, 1, 1001},
                  {4294967295u, 1457664, 2947}, {4294967295u, 4294967295u, 1},
+                 {9ull << 30, 1457664, 6630},  {0x1FFFFFFFFull, 4294967295u, 3},
+                 {1ull << 40, 1, 1ull << 40},
                  {1000, 0, 1}};  // a split size of 0 never divides
     for (const auto& c : cases) {
         appState.fileSize = c.fileSize;
         appState.splitSize = c.splitSize;
         ComputePartCount();
         EXPECT_EQ(c.parts, appState.partCount) << c.fileSize << " / " << c.splitSize;
+    }
+}
+
+// N equal parts: the size rounded up, so the last part is the shortest and the
+// count is N unless the bytes are too few for N such parts.
+TEST_F(SplitTest, EqualPartsRoundUpAndGiveNPartsWhereTheBytesAllow) {
+    const ULONGLONG kFiveGiB = (5ull << 30) + 84672;
+    const struct {
+        ULONGLONG fileSize, parts, partSize, count;  // count 0: no split size can hold it
+    } cases[] = {{3000000, 1, 3000000, 1},       {3000000, 3, 1000000, 3},
+                 {3000000, 7, 428572, 7},        {10, 6, 2, 5},
+                 {3000000, 3000001, 1, 3000000}, {0, 4, 1, 1},
+                 {kFiveGiB, 2, 2684396896u, 2},  {kFiveGiB, 1, kFiveGiB, 0},
+                 {9ull << 30, 2, 9ull << 29, 0}, {9ull << 30, 3, 3ull << 30, 3},
+                 {1000, 0, 0, 0}};
+    for (const auto& c : cases) {
+        ULONGLONG size = EqualPartSize(c.fileSize, c.parts);
+        EXPECT_EQ(c.partSize, size) << c.fileSize << " in " << c.parts;
+        if (c.count == 0) {
+            EXPECT_TRUE(size == 0 || size > kLargestSplitSize) << c.fileSize << " in " << c.parts;
+            continue;
+        }
+        appState.fileSize = c.fileSize;
+        appState.splitSize = static_cast<DWORD>(size);
+        ComputePartCount();
+        EXPECT_EQ(c.count, appState.partCount) << c.fileSize << " in " << c.parts;
     }
 }
 
@@ -185,15 +215,45 @@ TEST_F(SplitTest, ViewEdgesInsideAndAcrossPartsLoseNoByte) {
     EXPECT_TRUE(JoinParts(dest_.path(), "edges.bin", 11) == source);
 }
 
-TEST_F(SplitTest, ASourceOfFourGiBOrMoreIsRefused) {
-    // Its low 32 bits say 84672 bytes: cutting that and calling it done would lose
-    // everything beyond.
-    const unsigned long long size = 0x100000000ull + 84672;
-    if (!MakeSizedFile(sources_ / "huge.iso", size))
-        GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
-    SetRun(sources_ / "huge.iso", 84672, 1457664, dest_.path());
-    ExpectCancelledRun();
-    EXPECT_TRUE(ListFiles(dest_.path()).empty());
+// One full FAT32 part and the rest, whose bytes all lie beyond 4 GiB: the source is
+// read through views that move along it, so its size is bounded by no address
+// space. The parts are written in full: checked at markers that straddle the first
+// view's edge, 2 GiB, the seam of the parts just before 4 GiB and the last byte,
+// then removed at once.
+TEST_F(SplitTest, ASourceOverFiveGiBGoesIntoFat32PartsByteForByte) {
+    const ULONGLONG size = (5ull << 30) + 84672;
+    const std::string source = sources_ / "disk.img";
+    if (!MakeSizedFile(source, size) || FileSize(source) != static_cast<long long>(size))
+        GTEST_SKIP() << "the file system here cannot hold a sparse file of 5 GiB";
+    const struct {
+        ULONGLONG offset;
+        std::string bytes;
+    } markers[] = {{kDefaultMappedWindow - 2, "view"}, {(2ull << 30) - 3, "two GiB"},
+                   {kLargestSplitSize - 4, "seam 4 GiB"}, {size - 4, "last"}};
+    for (const auto& m : markers) ASSERT_TRUE(WriteBytesAt(source, m.offset, m.bytes));
+    SetRun(source, size, kLargestSplitSize, dest_.path());
+    ASSERT_EQ(2u, appState.partCount);
+
+    splitHashParts = false;  // the digests' own tests are elsewhere; 5 GiB would double the run
+    bool split = SplitFile();
+    splitHashParts = true;
+    const std::string first = dest_ / "disk.img.001";
+    const std::string second = dest_ / "disk.img.002";
+    auto fromParts = [&](ULONGLONG at, std::size_t count) {
+        std::string got;
+        for (; count > 0; ++at, --count) {
+            got += at < kLargestSplitSize ? ReadBytesAt(first, at, 1)
+                                          : ReadBytesAt(second, at - kLargestSplitSize, 1);
+        }
+        return got;
+    };
+    EXPECT_TRUE(split);
+    EXPECT_EQ(4294967295ll, FileSize(first));
+    EXPECT_EQ(static_cast<long long>(size - kLargestSplitSize), FileSize(second));
+    for (const auto& m : markers) EXPECT_EQ(m.bytes, fromParts(m.offset, m.bytes.size()));
+    EXPECT_EQ(std::string(3, '\0'), fromParts(size - 7, 3)) << "before the last marker";
+    DeleteFileA(first.c_str());
+    DeleteFileA(second.c_str());
 }
 
 // The size shown when the source was chosen may be stale by the time Split is
@@ -363,53 +423,4 @@ TEST_F(SplitTest, AFullFixedDiskSaysSoOnceAndCancels) {
     EXPECT_EQ("Disk is full, quiting VELK", boxes.Seen()[0].text);
     ExpectCancelBox(boxes.Seen()[1]);
     EXPECT_TRUE(ListFiles("Q:").empty());
-}
-
-// The largest source in range, 4 GiB - 1 bytes (sparse, so cheap to make), comes
-// out in parts of the right sizes with marks at the part and view edges where
-// they belong: the source is read through views that move along it, so its size
-// is not bounded by the address space of a 32-bit process.
-TEST_F(SplitTest, ASourceOfFourGiBLessOneIsCutWhole) {
-    const DWORD size = 0xFFFFFFFFu;
-    const DWORD splitSize = 1u << 30;
-    const std::string path = sources_ / "large.img";
-    std::vector<DWORD> marks;
-    for (DWORD part = 0; part < 4; ++part) {
-        marks.push_back(part * splitSize);
-        marks.push_back(part < 3 ? (part + 1) * splitSize - 1 : size - 1);
-    }
-    marks.push_back(size / 3);
-    marks.push_back(kDefaultMappedWindow - 1);
-    marks.push_back(kDefaultMappedWindow);
-    if (!MakeSizedFile(path, size)) GTEST_SKIP() << "no room here for a sparse file of 4 GiB";
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    for (DWORD at : marks) {
-        BYTE mark = static_cast<BYTE>(at * 2654435761u >> 24) | 1;
-        DWORD written = 0;
-        LONG high = 0;  // offsets past 2 GiB are no moves backwards
-        SetFilePointer(file, static_cast<LONG>(at), &high, FILE_BEGIN);
-        WriteFile(file, &mark, 1, &written, nullptr);
-    }
-    CloseHandle(file);
-
-    SetRun(path, size, splitSize, dest_.path());
-    ASSERT_EQ(4u, appState.partCount);
-    ASSERT_TRUE(SplitFile());
-    for (DWORD i = 1; i <= 4; ++i) {
-        DWORD expected = i < 4 ? splitSize : size - 3 * splitSize;
-        EXPECT_EQ(expected, FileSize(dest_ / PartName("large.img", i))) << "part " << i;
-    }
-    for (DWORD at : marks) {
-        std::string part = dest_ / PartName("large.img", at / splitSize + 1);
-        HANDLE in = CreateFileA(part.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, in) << part;
-        BYTE got = 0;
-        DWORD read = 0;
-        SetFilePointer(in, static_cast<LONG>(at % splitSize), nullptr, FILE_BEGIN);
-        ReadFile(in, &got, 1, &read, nullptr);
-        CloseHandle(in);
-        EXPECT_EQ(static_cast<BYTE>(at * 2654435761u >> 24) | 1, got) << "byte " << at;
-    }
 }
