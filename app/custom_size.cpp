@@ -102,7 +102,6 @@ void OnPartsTyped(HWND dialog) {
     char number[24];
     FormatText(number, sizeof number, "%llu", size);
     SetBoxText(dialog, IDC_CUSTOM_SIZE_BOX, number);
-    enteredSize = size <= kLargestSplitSize ? static_cast<DWORD>(size) : 0;
     if (size <= kLargestSplitSize) {
         ShowLabel(dialog, size);
         return;
