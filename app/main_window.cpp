@@ -135,6 +135,7 @@ void OnInitDialog(HWND window) {
     }
     SendMessageA(sizeBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kCustomSizeText));
     SelectSize(window, kFloppyIndex);
+    ForgetChosenParts();
 
     HWND destBox = Control(window, IDC_DEST_BOX);
     char entry[kPathSize] = "";

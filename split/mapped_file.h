@@ -13,8 +13,8 @@ constexpr DWORD kDefaultMappedWindow = 64u << 20;
 
 // One file seen as memory with a forward-only cursor: a reader over an existing
 // file of any size, or a writer created at a fixed size (at most 4 GiB - 1) and
-// cut back on closing. The cursor
-// points into the current view; a reader takes up to Available() bytes there.
+// cut back on closing. The cursor points into the current view; a reader takes up
+// to Available() bytes there.
 class MappedFile {
 public:
     MappedFile();

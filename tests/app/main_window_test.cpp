@@ -296,149 +296,64 @@ TEST_F(MainWindowTest, APresetWithASourceRecountsTheParts) {
     EXPECT_EQ("Split Size : 3.00 MB", Text(IDC_SPLIT_SIZE_TEXT));
 }
 
-// Sources of every size load: the size text goes on in GB, the part count in full.
-TEST_F(MainWindowTest, SourcesOfEverySizeShowTheirSizeAndPartsInEachPreset) {
-    ScratchDir dir;
-    const struct {
-        ULONGLONG size;
-        const char* sizeText;
-        const char* floppyParts;
-        const char* fat32Parts;
-    } sources[] = {
-        {0xFFFFFFFFull, "File Size : 4.00 GB", "Num of Split Parts : 2947", "Num of Split Parts : 1"},
-        // Its low part reads as the platform's failure value, with no error.
-        {0x1FFFFFFFFull, "File Size : 8.00 GB", "Num of Split Parts : 5893", "Num of Split Parts : 3"},
-        {9ull << 30, "File Size : 9.00 GB", "Num of Split Parts : 6630", "Num of Split Parts : 3"},
-    };
-    Open();
-    for (const auto& source : sources) {
-        std::string path = dir / "large.bin";
-        if (!MakeSizedFile(path, source.size) || FileSize(path) != static_cast<long long>(source.size))
-            GTEST_SKIP() << "the file system here cannot hold a sparse file of 9 GiB";
-        ChooseSize(3);
-        CopyText(appState.sourcePath, path.c_str());
-        LoadSourceFile(window_);
-        EXPECT_EQ(source.size, appState.fileSize);
-        EXPECT_EQ(source.sizeText, Text(IDC_FILE_SIZE_TEXT));
-        EXPECT_EQ(source.floppyParts, Text(IDC_PART_COUNT_TEXT));
-        ChooseSize(kFat32Index);
-        EXPECT_EQ(source.fat32Parts, Text(IDC_PART_COUNT_TEXT)) << source.sizeText;
-        EXPECT_EQ("Split Size : 4.00 GB", Text(IDC_SPLIT_SIZE_TEXT));
-    }
-}
-
 // The custom size dialog opened from the size box, answered by a script.
 class CustomSizeFromMainWindow : public MainWindowTest {
 protected:
     static HWND Dialog() { return FindThreadWindow("#32770", "Choose Custom File Split Size"); }
 
-    // Picks "Custom Size", types the text and presses OK or the Cancel button.
-    void PickCustomSize(const std::string& typed, int button) {
+    // Picks "Custom Size", types the text (a size, or a number of parts) and presses
+    // OK or the Cancel button.
+    void PickCustomSize(const std::string& typed, int button, int box = IDC_CUSTOM_SIZE_BOX) {
         UiScript script;
         script.When("custom size dialog shown", [] { return Dialog() != nullptr; }, [=] {
             HWND dialog = Dialog();
-            SetDlgItemTextA(dialog, IDC_CUSTOM_SIZE_BOX, typed.c_str());
+            SetDlgItemTextA(dialog, box, typed.c_str());
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
         });
         script.OnTimeout([] { EndDialog(Dialog(), 1); });
         ChooseSize(kCustomSizeIndex);
     }
-
-    // Picks "Custom Size" and asks for each number of parts in turn with OK; each but
-    // the last is refused with a box that `boxes` answers. With `cancel`, the last
-    // is refused too, and Cancel ends the dialog.
-    void PickParts(const std::vector<std::string>& tries, MessageBoxAnswerer* boxes = nullptr,
-                   bool cancel = false) {
-        const std::size_t base = boxes != nullptr ? boxes->Count() : 0;
-        // Refusal number `refused` has been answered: the parts box has the focus again.
-        auto backAfter = [=](std::size_t refused) {
-            return [=] {
-                return Dialog() != nullptr &&
-                       (refused == 0 || (boxes->Count() >= base + refused &&
-                                         GetFocus() == GetDlgItem(Dialog(), IDC_CUSTOM_PARTS_BOX)));
-            };
-        };
-        auto press = [](int button) {
-            PostMessageA(Dialog(), WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
-        };
-        UiScript script;
-        for (std::size_t i = 0; i < tries.size(); ++i) {
-            script.When("parts typed, try " + tries[i], backAfter(i), [=] {
-                SetDlgItemTextA(Dialog(), IDC_CUSTOM_PARTS_BOX, tries[i].c_str());
-                press(IDOK);
-            });
-        }
-        if (cancel) script.When("refused, cancelled", backAfter(tries.size()), [=] { press(IDC_CUSTOM_CANCEL); });
-        script.OnTimeout([] { EndDialog(Dialog(), 1); });
-        ChooseSize(kCustomSizeIndex);
-    }
 };
 
-TEST_F(CustomSizeFromMainWindow, EqualPartsFollowEachSourceUntilAnotherSizeIsChosen) {
+// Sources of every size load, the size text in GB and the count in full; a number
+// of equal parts follows each source loaded until another size is chosen.
+TEST_F(CustomSizeFromMainWindow, EqualPartsFollowSourcesOfEverySizeUntilAnotherSizeIsChosen) {
     ScratchDir dir;
-    std::string source = dir / "data.zip";
-    std::string small = dir / "small.bin";
-    ASSERT_TRUE(WritePattern(source, 3000000));
-    ASSERT_TRUE(WritePattern(small, 1001));
+    const std::string nine = dir / "nine.bin", ones = dir / "ones.bin", huge = dir / "huge.bin";
+    // 0x1FFFFFFFF bytes: the low part of the size reads as the platform's failure value.
+    if (!MakeSizedFile(nine, 9ull << 30) || !MakeSizedFile(ones, 0x1FFFFFFFFull) ||
+        !MakeSizedFile(huge, 17ull << 30) || FileSize(huge) != (17ll << 30))
+        GTEST_SKIP() << "the file system here cannot hold a sparse file of 17 GiB";
+    auto load = [&](const std::string& path) {
+        CopyText(appState.sourcePath, path.c_str());
+        LoadSourceFile(window_);
+        return Text(IDC_FILE_SIZE_TEXT) + ", " + Text(IDC_PART_COUNT_TEXT);
+    };
     Open();
-    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_SIZE_BOX);
-    PickParts({"4"});
-    EXPECT_EQ(750000u, appState.splitSize);
-    EXPECT_EQ("Custom Size", SelectedSize());
-    EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
-
-    // Another source: the same number of parts, sized for it.
-    CopyText(appState.sourcePath, small.c_str());
-    LoadSourceFile(window_);
-    EXPECT_EQ(251u, appState.splitSize);
-    EXPECT_EQ("Num of Split Parts : 4", Text(IDC_PART_COUNT_TEXT));
-    // Cancelling the dialog keeps the choice, though 251 bytes is no preset either way.
-    PickCustomSize("77", IDC_CUSTOM_CANCEL);
-    EXPECT_EQ("Custom Size", SelectedSize());
-    TypeAndLeave(IDC_SOURCE_BOX, source, IDC_SIZE_BOX);
-    EXPECT_EQ(750000u, appState.splitSize);
-
-    // A preset ends it.
-    ChooseSize(1);
-    CopyText(appState.sourcePath, small.c_str());
-    LoadSourceFile(window_);
-    EXPECT_EQ(524288u, appState.splitSize);
-    EXPECT_EQ("Num of Split Parts : 1", Text(IDC_PART_COUNT_TEXT));
-}
-
-TEST_F(CustomSizeFromMainWindow, PartsWithoutASourceOrOver4GBEachAreRefusedWithAMessage) {
-    ScratchDir dir;
-    std::string nine = dir / "nine.bin";
-    std::string thirteen = dir / "thirteen.bin";
-    if (!MakeSizedFile(nine, 9ull << 30) || !MakeSizedFile(thirteen, 13ull << 30) ||
-        FileSize(thirteen) != (13ll << 30))
-        GTEST_SKIP() << "the file system here cannot hold a sparse file of 13 GiB";
-    Open();
-    MessageBoxAnswerer boxes;
-    boxes.Then(IDOK).Then(IDOK).Then(IDOK);
-    PickParts({"3"}, &boxes, true);  // no source yet
-    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Select a File to Split before choosing a Number of Parts", boxes.Last().text);
-    EXPECT_EQ(1457664u, appState.splitSize);
-    EXPECT_EQ("1.44 MB (Floppy Disk)", SelectedSize());
-
-    TypeAndLeave(IDC_SOURCE_BOX, nine, IDC_SIZE_BOX);
-    PickParts({"2", "3"}, &boxes);
-    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Each of 2 Parts of this File would be larger than 4 GB (4294967295 bytes), the "
-              "largest Split Size.\nChoose at least 3 Parts.",
-              boxes.Last().text);
-    EXPECT_EQ(3221225472u, appState.splitSize);
+    EXPECT_EQ("File Size : 9.00 GB, Num of Split Parts : 6630", load(nine));
+    ChooseSize(kFat32Index);
     EXPECT_EQ("Num of Split Parts : 3", Text(IDC_PART_COUNT_TEXT));
+    EXPECT_EQ("Split Size : 4.00 GB", Text(IDC_SPLIT_SIZE_TEXT));
 
-    // Three parts of a larger source would each pass 4 GB: said, and the choice ends.
-    TypeAndLeave(IDC_SOURCE_BOX, thirteen, IDC_SIZE_BOX);
-    ASSERT_EQ(3u, boxes.Count()) << boxes.Describe();
+    PickCustomSize("4", IDOK, IDC_CUSTOM_PARTS_BOX);
+    EXPECT_EQ("Custom Size", SelectedSize());
+    EXPECT_EQ("File Size : 8.00 GB, Num of Split Parts : 4", load(ones));
+    EXPECT_EQ(2147483648u, appState.splitSize);
+    // Four parts of 17 GiB would each pass 4 GB: said, and the choice ends.
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_EQ("File Size : 17.00 GB, Num of Split Parts : 9", load(huge));
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ(window_, boxes.Last().owner);
-    EXPECT_NE(std::string::npos, boxes.Last().text.find("Choose at least 4 Parts"));
-    EXPECT_EQ(3221225472u, appState.splitSize);
-    EXPECT_EQ("Num of Split Parts : 5", Text(IDC_PART_COUNT_TEXT));
+    EXPECT_EQ(0u, boxes.Last().text.find("Each of 4 Parts")) << boxes.Last().text;
+    EXPECT_NE(std::string::npos, boxes.Last().text.find("Choose at least 5 Parts."));
+    EXPECT_EQ("File Size : 9.00 GB, Num of Split Parts : 5", load(nine));
+
+    // A preset ends the choice as well.
+    PickCustomSize("3", IDOK, IDC_CUSTOM_PARTS_BOX);
+    ChooseSize(5);
+    EXPECT_EQ("File Size : 8.00 GB, Num of Split Parts : 2731", load(ones));
 }
 
 TEST_F(CustomSizeFromMainWindow, AnAcceptedSizeKeepsCustomSelectedAndRecounts) {

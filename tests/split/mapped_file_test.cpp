@@ -165,17 +165,3 @@ TEST_F(MappedFileTest, CloseOfAStageOutsideTheTableReleasesNothing) {
     EXPECT_EQ(2, odd.stage);
     odd.stage = Closed;
 }
-
-TEST_F(MappedFileTest, ReaderSeesASourcePastFourGiBWhole) {
-    // 4 GiB + 84672 bytes: the low part alone would look like a small file.
-    const unsigned long long size = 0x100000000ull + 84672;
-    if (!MakeSizedFile(dir_ / "huge", size) || FileSize(dir_ / "huge") != static_cast<long long>(size))
-        GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
-    ASSERT_TRUE(WriteBytesAt(dir_ / "huge", size - 5, "tail!"));
-    MappedFile reader;
-    ASSERT_EQ(1, reader.OpenForRead((dir_ / "huge").c_str()));
-    EXPECT_EQ(size, reader.size);
-    EXPECT_TRUE(reader.Skip(0x80000000u) && reader.Skip(0x80000000u) && reader.Skip(84672 - 5));
-    ASSERT_EQ(5u, reader.Available()) << "the view past 4 GiB";
-    EXPECT_EQ(0, std::memcmp(reader.cursor, "tail!", 5));
-}
