@@ -28,11 +28,13 @@ struct SizeChoice {
     DWORD bytes;
 };
 
-// The presets of the size box, in list order; "Custom Size" follows them.
+// The presets of the size box, in list order; "Custom Size" follows them. The
+// largest is the largest file a FAT32 stick or memory card holds.
 constexpr SizeChoice kPresets[] = {
     {"256 KB", 262144}, {"512 KB", 524288},
     {"1 MB", 1048576},  {"1.44 MB (Floppy Disk)", kFloppySplitSize},
     {"2 MB", 2097152},  {"3 MB", 3145728},
+    {"4 GB (FAT32)", kLargestSplitSize},
 };
 constexpr int kPresetCount = sizeof kPresets / sizeof kPresets[0];
 constexpr int kFloppyIndex = 3;
@@ -110,26 +112,6 @@ void SelectSize(HWND window, LRESULT index) {
     SendMessageA(Control(window, IDC_SIZE_BOX), CB_SETCURSEL, index, 0);
 }
 
-// The form without a source: what a split's reset leaves in the source's fields.
-void ClearSource(HWND window) {
-    appState.sourcePath[0] = '\0';
-    SetDlgItemTextA(window, IDC_SOURCE_BOX, "");
-    appState.fileSize = 0;
-    SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, "File Size : 0KB");
-    appState.partCount = 0;
-    SetDlgItemTextA(window, IDC_PART_COUNT_TEXT, "Num of Split Parts : 0");
-}
-
-// Sizes and offsets are 32-bit throughout: a source of 4 GiB or more would be
-// measured and cut as its low 32 bits, so it is refused outright.
-void RefuseLargeSource(HWND window) {
-    ClearSource(window);
-    ShowMessage(window,
-                "The File is too large to Split\n"
-                "VELK splits Files smaller than 4 GB only",
-                MB_OK | MB_ICONERROR);
-}
-
 // The destination that follows the source: its leading part up to the last
 // separator, the drive alone for "C:name", nothing for a bare name. The shell's
 // helper steps by character, so the second byte of 表 is no separator.
@@ -154,6 +136,7 @@ void OnInitDialog(HWND window) {
     }
     SendMessageA(sizeBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kCustomSizeText));
     SelectSize(window, kFloppyIndex);
+    ForgetChosenParts();
 
     HWND destBox = Control(window, IDC_DEST_BOX);
     char entry[kPathSize] = "";
@@ -186,7 +169,7 @@ void OnSourceBoxLeft(HWND window) {
     }
     ShowSplitMode(window);
     ShowFileSize(window);
-    if (appState.sourcePath[0] != '\0') ShowPartInfo(window);
+    ShowPartInfo(window);
 }
 
 // Runs the destination check when the user leaves the destination box; once at a
@@ -217,9 +200,11 @@ void OnSizeChosen(HWND window) {
     LRESULT index = SendMessageA(Control(window, IDC_SIZE_BOX), CB_GETCURSEL, 0, 0);
     if (index >= 0 && index < kPresetCount) {
         appState.splitSize = kPresets[index].bytes;
+        ForgetChosenParts();
     } else if (index == kCustomIndex) {
         INT_PTR result = DialogBoxParamA(appInstance, "CUSTOMSIZE", window, CustomSizeDlgProc, 0);
-        if (result != kCustomSizeAccepted) SelectPresetOfSplitSize(window);
+        // A number of parts chosen before stays the choice: "Custom Size" with it.
+        if (result != kCustomSizeAccepted && ChosenParts() == 0) SelectPresetOfSplitSize(window);
     } else {
         return;
     }
@@ -241,7 +226,7 @@ void ShowSummary(HWND window) {
     // Name and directory may each be 259 characters: more than scratchText holds.
     char summary[3 * kPathSize];
     FormatText(summary, sizeof summary,
-               "File\t : %s Split Successfully\n#Parts\t : %lu part(s) \nTarget Dir\t : %s",
+               "File\t : %s Split Successfully\n#Parts\t : %llu part(s) \nTarget Dir\t : %s",
                PathFindFileNameA(appState.sourcePath), appState.partCount, appState.destDir);
     ShowMessage(window, summary, MB_OK);
 }
@@ -446,6 +431,24 @@ bool ValidateInputs(HWND window) {
     return true;
 }
 
+namespace {
+// A number of parts chosen for an earlier source divides this one; when that many
+// parts cannot hold it, the user is told and the choice ends (the size stays).
+void FollowChosenParts(HWND window) {
+    DWORD parts = ChosenParts();
+    if (parts == 0) return;
+    ULONGLONG size = EqualPartSize(appState.fileSize, parts);
+    if (size <= kLargestSplitSize) {
+        appState.splitSize = static_cast<DWORD>(size);
+        return;
+    }
+    ForgetChosenParts();
+    char text[kPathSize];
+    FormatTooFewPartsText(text, sizeof text, parts);
+    ShowMessage(window, text, MB_OK | MB_ICONINFORMATION);
+}
+}  // namespace
+
 void ShowFileSize(HWND window) {
     HANDLE file = CreateFileA(appState.sourcePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -456,20 +459,18 @@ void ShowFileSize(HWND window) {
     DWORD high = 0;
     SetLastError(NO_ERROR);
     DWORD low = GetFileSize(file, &high);
+    // A low part of all ones reads as INVALID_FILE_SIZE too; only the error code
+    // tells a failed query.
     bool queryFailed = low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR;
     CloseHandle(file);
-    if (!queryFailed && high != 0) {
-        RefuseLargeSource(window);
-        return;
-    }
-    appState.fileSize = low;
-    // A file of 4 GiB - 1 bytes reads as INVALID_FILE_SIZE too; only the error
-    // code tells a failed query.
     if (queryFailed) {
+        appState.fileSize = INVALID_FILE_SIZE;
         ShowMessage(window, "Error Opening File", MB_OK);
         return;
     }
+    appState.fileSize = static_cast<ULONGLONG>(high) << 32 | low;
     ShowFileSizeText(window);
+    FollowChosenParts(window);
 }
 
 void ShowFileSizeText(HWND window) {
@@ -482,8 +483,8 @@ void ShowFileSizeText(HWND window) {
 
 void ShowPartInfo(HWND window) {
     ComputePartCount();
-    char text[32];
-    FormatText(text, sizeof text, "Num of Split Parts : %lu", appState.partCount);
+    char text[48];  // room for the longest count, 20 digits
+    FormatText(text, sizeof text, "Num of Split Parts : %llu", appState.partCount);
     SetDlgItemTextA(window, IDC_PART_COUNT_TEXT, text);
     FormatSize(appState.splitSize, text);
     char label[kPathSize];
@@ -516,6 +517,7 @@ void ResetForm(HWND window) {
     appState.fileSize = 0;
     SetDlgItemTextA(window, IDC_FILE_SIZE_TEXT, "File Size : 0KB");
     appState.splitSize = kFloppySplitSize;
+    ForgetChosenParts();
     SelectSize(window, kFloppyIndex);
     SetDlgItemTextA(window, IDC_SPLIT_SIZE_TEXT, "Split Size : 1.38MB");
     appState.partCount = 0;

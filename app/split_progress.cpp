@@ -45,7 +45,7 @@ bool cancelRequested = false;
 ULONGLONG nextPump = 0;
 DrawTimer partTimer = {0};
 DrawTimer barTimer = {0};
-DWORD shownPart = 0;
+ULONGLONG shownPart = 0;
 int shownBar = -1;
 
 ULONGLONG Microseconds() {
@@ -69,19 +69,24 @@ bool ShowPart(const SplitProgress& progress) {
     if (progress.part == shownPart) return false;
     ULONGLONG start = Microseconds();
     char text[64];
-    FormatText(text, sizeof text, "Part %lu of %lu", static_cast<unsigned long>(progress.part),
-               static_cast<unsigned long>(progress.partCount));
+    FormatText(text, sizeof text, "Part %llu of %llu", progress.part, progress.partCount);
     SetDlgItemTextA(progressWindow, IDC_PROGRESS_PART, text);
     shownPart = progress.part;
     partTimer.Drawn(start, Microseconds());
     return true;
 }
 
+// Thousandths of the source written; bytes times 1000 would wrap past 16 PiB.
+int BarPosition(const SplitProgress& progress) {
+    if (progress.fileSize == 0) return 0;
+    if (progress.fileSize < (1ull << 50)) {
+        return static_cast<int>(progress.bytesDone * kBarRange / progress.fileSize);
+    }
+    return static_cast<int>(progress.bytesDone / (progress.fileSize / kBarRange));
+}
+
 bool ShowBar(const SplitProgress& progress) {
-    int bar = progress.fileSize == 0
-                  ? 0
-                  : static_cast<int>(static_cast<ULONGLONG>(progress.bytesDone) * kBarRange /
-                                     progress.fileSize);
+    int bar = BarPosition(progress);
     if (bar == shownBar) return false;
     ULONGLONG start = Microseconds();
     SendDlgItemMessageA(progressWindow, IDC_PROGRESS_BAR, PBM_SETPOS, bar, 0);

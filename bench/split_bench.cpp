@@ -46,7 +46,9 @@ bool Prepare(const char* source, const char* dest, const char* splitSize) {
         std::fprintf(stderr, "velk_bench: cannot open %s\n", source);
         return false;
     }
-    appState.fileSize = GetFileSize(file, nullptr);
+    DWORD high = 0;
+    DWORD low = GetFileSize(file, &high);
+    appState.fileSize = static_cast<ULONGLONG>(high) << 32 | low;
     CloseHandle(file);
     appState.splitSize = std::strtoul(splitSize, nullptr, 10);
     ComputePartCount();
@@ -84,9 +86,8 @@ int Split(const char* source, const char* dest, const char* splitSize, bool with
     double closed = Now();
     bool script = split && WriteMergeScript();
     double scriptDone = Now();
-    std::printf("split_ms %.1f script_ms %.1f parts %lu window_ms %.1f hook_ms %.1f\n",
-                splitDone - start, scriptDone - closed,
-                static_cast<unsigned long>(appState.partCount),
+    std::printf("split_ms %.1f script_ms %.1f parts %llu window_ms %.1f hook_ms %.1f\n",
+                splitDone - start, scriptDone - closed, appState.partCount,
                 (start - opening) + (closed - splitDone), hookMs);
     return split && script ? 0 : 1;
 }
@@ -101,16 +102,16 @@ int Profile(const char* source, const char* dest, const char* splitSize) {
     double readerOpen = Now() - start;
     const char* name = std::strrchr(appState.sourcePath, '\\');
     name = name ? name + 1 : appState.sourcePath;
-    for (DWORD i = 1; i <= appState.partCount; ++i) {
+    for (ULONGLONG i = 1; i <= appState.partCount; ++i) {
         DWORD length = i < appState.partCount
                            ? appState.splitSize
-                           : appState.fileSize - (appState.partCount - 1) * appState.splitSize;
+                           : static_cast<DWORD>(appState.fileSize -
+                                                (appState.partCount - 1) * appState.splitSize);
         double t0 = Now();
         if (CheckFreeSpace(length) != 0) return 1;
         double t1 = Now();
         char path[MAX_PATH];
-        std::snprintf(path, sizeof path, "%s\\%s.%03lu", appState.destDir, name,
-                      static_cast<unsigned long>(i));
+        std::snprintf(path, sizeof path, "%s\\%s.%03llu", appState.destDir, name, i);
         MappedFile* writer = new MappedFile;
         if (!writer->OpenForWrite(path, length)) return 1;
         double t2 = Now();
@@ -134,9 +135,8 @@ int Profile(const char* source, const char* dest, const char* splitSize) {
     reader.Close();
     double total = Now() - start;
     std::printf("profile_ms total %.1f reader_open %.1f free_space %.1f create_and_map %.1f "
-                "copy %.1f unmap_cut_close %.1f parts %lu\n",
-                total, readerOpen, freeSpace, create, copy, close,
-                static_cast<unsigned long>(appState.partCount));
+                "copy %.1f unmap_cut_close %.1f parts %llu\n",
+                total, readerOpen, freeSpace, create, copy, close, appState.partCount);
     return 0;
 }
 
@@ -170,9 +170,8 @@ int Space(const char* source, const char* dest, const char* splitSize) {
     splitProgressHook = NotePeakSpace;
     bool split = SplitFile();
     splitProgressHook = nullptr;
-    std::printf("peak_mib %.1f before_mib %.1f run_mib %.1f parts %lu\n", peakSpace / 1048576.0,
-                before / 1048576.0, (peakSpace - before) / 1048576.0,
-                static_cast<unsigned long>(appState.partCount));
+    std::printf("peak_mib %.1f before_mib %.1f run_mib %.1f parts %llu\n", peakSpace / 1048576.0,
+                before / 1048576.0, (peakSpace - before) / 1048576.0, appState.partCount);
     return split ? 0 : 1;
 }
 

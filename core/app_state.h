@@ -37,9 +37,11 @@ constexpr int kEngineCancelled = 1000;
 struct AppState {
     char sourcePath[kPathSize];
     char destDir[kPathSize];
-    DWORD fileSize;
+    // The source may be of any size the file system holds; a part is at most
+    // 4294967295 bytes, which is also the largest file FAT32 stores.
+    ULONGLONG fileSize;
     DWORD splitSize;
-    DWORD partCount;
+    ULONGLONG partCount;
     WindowState windowState;
     bool trayRestoreArmed;
     SettingsStore* settings;

@@ -13,22 +13,23 @@ struct SizeUnit {
     const char* format;
 };
 
-constexpr SizeUnit kKilo = {1024, 102, 10, 5, "%lu.%lu%lu KB"};
-constexpr SizeUnit kMega = {1048576, 104857, 10485, 5243, "%lu.%lu%lu MB"};
-constexpr SizeUnit kGiga = {1073741824, 107374182, 10737418, 5368709, "%lu.%lu%lu GB"};
+// Gigabytes go on past 4 GiB by the same rule: "9.00 GB", "1024.00 GB".
+constexpr SizeUnit kKilo = {1024, 102, 10, 5, "%llu.%lu%lu KB"};
+constexpr SizeUnit kMega = {1048576, 104857, 10485, 5243, "%llu.%lu%lu MB"};
+constexpr SizeUnit kGiga = {1073741824, 107374182, 10737418, 5368709, "%llu.%lu%lu GB"};
 
 constexpr std::size_t kSizeTextCapacity = 20;
 }  // namespace
 
-void FormatSize(DWORD bytes, char* text) {
+void FormatSize(ULONGLONG bytes, char* text) {
     if (bytes < 1000) {
         FormatText(text, kSizeTextCapacity, "%lu Bytes", static_cast<unsigned long>(bytes));
         return;
     }
     const SizeUnit& u = bytes <= 1000000 ? kKilo : bytes <= 100000000 ? kMega : kGiga;
 
-    DWORD whole = bytes / u.unit;
-    DWORD rest = bytes - whole * u.unit;
+    ULONGLONG whole = bytes / u.unit;
+    DWORD rest = static_cast<DWORD>(bytes - whole * u.unit);
     DWORD first = 0;
     DWORD second = 0;
     if (rest >= u.firstDivisor) {
@@ -50,6 +51,6 @@ void FormatSize(DWORD bytes, char* text) {
         first -= 10;
         ++whole;
     }
-    FormatText(text, kSizeTextCapacity, u.format, static_cast<unsigned long>(whole),
-               static_cast<unsigned long>(first), static_cast<unsigned long>(second));
+    FormatText(text, kSizeTextCapacity, u.format, whole, static_cast<unsigned long>(first),
+               static_cast<unsigned long>(second));
 }

@@ -48,18 +48,19 @@ int MappedFile::MapView() {
     if (stage != FileOpen) return 0;
     DWORD protection = PAGE_READWRITE;
     if (readOnly) {
-        // Sizes are 32-bit: a file of 4 GiB or more is refused rather than cut
-        // down to the bytes of its low part.
+        // The whole size, high part too: the low part alone of a source of
+        // 4 GiB or more would look like a small file.
         DWORD high = 0;
-        // 4 GiB - 1 reads as INVALID_FILE_SIZE too: only the error code tells.
+        // A low part of all ones reads as INVALID_FILE_SIZE too: only the error code tells.
         SetLastError(NO_ERROR);
         DWORD low = GetFileSize(fileHandle, &high);
         if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
-        if (high != 0) return 0;
-        size = low;
+        size = static_cast<ULONGLONG>(high) << 32 | low;
         protection = PAGE_READONLY;
     }
-    HANDLE mapping = CreateFileMappingA(fileHandle, nullptr, protection, 0, size, nullptr);
+    HANDLE mapping = CreateFileMappingA(fileHandle, nullptr, protection,
+                                        static_cast<DWORD>(size >> 32),
+                                        static_cast<DWORD>(size), nullptr);
     if (mapping == nullptr) return 0;
     mappingHandle = mapping;
     stage = MappingCreated;
@@ -87,13 +88,13 @@ bool MappedFile::MoveWindow() {
     DWORD granularity = AllocationGranularity();
     DWORD window = mappedWindowSize / granularity * granularity;
     if (window == 0) window = granularity;
-    DWORD start = offset / granularity * granularity;
-    DWORD length = size - start < window ? size - start : window;
+    ULONGLONG start = offset / granularity * granularity;
+    DWORD length = size - start < window ? static_cast<DWORD>(size - start) : window;
     if (viewBase != nullptr) UnmapViewOfFile(viewBase);
     viewBase = nullptr;
     cursor = nullptr;
-    void* view = MapViewOfFile(mappingHandle, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE, 0, start,
-                               length);
+    void* view = MapViewOfFile(mappingHandle, readOnly ? FILE_MAP_READ : FILE_MAP_WRITE,
+                               static_cast<DWORD>(start >> 32), static_cast<DWORD>(start), length);
     if (view == nullptr) {
         // The stage stays: a writer is still cut back to the bytes it holds.
         viewLength = 0;
@@ -109,7 +110,7 @@ bool MappedFile::MoveWindow() {
 DWORD MappedFile::Available() {
     if (stage != ViewMapped || offset >= size) return 0;
     if (offset - viewOffset >= viewLength && !MoveWindow()) return 0;
-    return viewOffset + viewLength - offset;
+    return static_cast<DWORD>(viewOffset + viewLength - offset);
 }
 
 bool MappedFile::AtViewEnd() const {
@@ -119,8 +120,8 @@ bool MappedFile::AtViewEnd() const {
 DWORD MappedFile::Room(DWORD length) const {
     // Before a view exists there is nothing to move through.
     if (stage != ViewMapped) return 0;
-    DWORD left = size - offset;
-    return length < left ? length : left;
+    ULONGLONG left = size - offset;
+    return length < left ? length : static_cast<DWORD>(left);
 }
 
 int MappedFile::Write(const void* source, DWORD length) {
@@ -173,9 +174,9 @@ bool MappedFile::Release() {
         CloseHandle(mappingHandle);
         // A file written whole is already its length: only a short one is cut back.
         if (!readOnly && offset != size) {
-            // The high part is given as 0 so that offsets from 2 GiB up are not
-            // taken as moves backwards.
-            LONG high = 0;
+            // The high part is given so that offsets from 2 GiB up are not taken
+            // as moves backwards.
+            LONG high = static_cast<LONG>(offset >> 32);
             SetFilePointer(fileHandle, static_cast<LONG>(offset), &high, FILE_BEGIN);
             SetEndOfFile(fileHandle);
         }

@@ -5,15 +5,16 @@
 enum MapStage : LONG { Closed = 0, FileOpen = 1, MappingCreated = 3, ViewMapped = 4 };
 
 // Largest view of a file mapped at once. The file is seen through a window that
-// moves forward with the cursor, so a 32-bit process can read and write files up
-// to 4 GiB - 1 whatever its free address space. A multiple of the allocation
-// granularity (64 KiB); tests make it small to cross its edges often.
+// moves forward with the cursor, so a 32-bit process reads a source of any size
+// and writes parts up to 4 GiB - 1 whatever its free address space. A multiple of
+// the allocation granularity (64 KiB); tests make it small to cross its edges often.
 extern DWORD mappedWindowSize;
 constexpr DWORD kDefaultMappedWindow = 64u << 20;
 
 // One file seen as memory with a forward-only cursor: a reader over an existing
-// file, or a writer created at a fixed size and cut back on closing. The cursor
-// points into the current view; a reader takes up to Available() bytes there.
+// file of any size, or a writer created at a fixed size (at most 4 GiB - 1) and
+// cut back on closing. The cursor points into the current view; a reader takes up
+// to Available() bytes there.
 class MappedFile {
 public:
     MappedFile();
@@ -33,15 +34,15 @@ public:
     bool AtViewEnd() const;
 
     BYTE* cursor;
-    DWORD size;
+    ULONGLONG size;
     DWORD existed;
     BYTE* viewBase;
-    DWORD offset;
+    ULONGLONG offset;
     bool readOnly;
     HANDLE mappingHandle;
     HANDLE fileHandle;
     LONG stage;
-    DWORD viewOffset;  // file offset of viewBase
+    ULONGLONG viewOffset;  // file offset of viewBase
     DWORD viewLength;  // bytes in the current view
 
 private:

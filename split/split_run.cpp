@@ -18,7 +18,7 @@ DWORD splitSliceSize = kSliceSize;
 bool splitHashParts = true;
 
 void ComputePartCount() {
-    DWORD fileSize = appState.fileSize;
+    ULONGLONG fileSize = appState.fileSize;
     DWORD splitSize = appState.splitSize;
     if (splitSize != 0 && fileSize > splitSize) {
         appState.partCount = fileSize / splitSize;
@@ -26,6 +26,13 @@ void ComputePartCount() {
     } else {
         appState.partCount = 1;
     }
+}
+
+ULONGLONG EqualPartSize(ULONGLONG fileSize, ULONGLONG parts) {
+    if (parts == 0) return 0;
+    // Rounded up without fileSize + parts - 1, which could wrap.
+    ULONGLONG size = fileSize / parts + (fileSize % parts != 0 ? 1 : 0);
+    return size != 0 ? size : 1;
 }
 
 namespace {
@@ -122,7 +129,7 @@ bool CopyPages(DWORD length) {
         }
         DWORD available = sourceReader->Available();
         if (available == 0) return false;
-        DWORD piece = kSourcePage - sourceReader->offset % kSourcePage;
+        DWORD piece = kSourcePage - static_cast<DWORD>(sourceReader->offset % kSourcePage);
         if (piece > available) piece = available;
         if (piece > length - copied) piece = length - copied;
         if (partWriter->Write(sourceReader->cursor, piece) != 1) {
@@ -152,14 +159,14 @@ bool CopySlice(DWORD length) {
 }
 
 // The part's file name: the source's name and the number, at least three digits.
-void FormPartName(char (&partName)[kPathSize + 16], const char* name, DWORD index) {
-    FormatText(partName, sizeof partName, "%s.%03lu", name, static_cast<unsigned long>(index));
+void FormPartName(char (&partName)[kPathSize + 16], const char* name, ULONGLONG index) {
+    FormatText(partName, sizeof partName, "%s.%03llu", name, index);
 }
 
 // Writes part number index of the given length from the reader's cursor. False
 // when the part cannot be created or the run is cancelled: the part then holds
 // only the bytes really written (a writer is cut back on closing).
-bool WritePart(const char* name, DWORD index, DWORD length) {
+bool WritePart(const char* name, ULONGLONG index, DWORD length) {
     char partName[kPathSize + 16];
     FormPartName(partName, name, index);
     // The run reported this part before it was created (ReadyForPart).
@@ -172,7 +179,7 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
     if (partWriter == nullptr) return StopAsFailed(kNoMemory, appState.sourcePath);
     bool written = false;
     if (partWriter->OpenForWrite(scratchText, length)) {
-        StartPartDigest(index);
+        StartPartDigest(static_cast<DWORD>(index));
         written = true;
         while (written && progress.partDone < length) {
             DWORD slice = length - progress.partDone < splitSliceSize ? length - progress.partDone
@@ -188,7 +195,7 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
                 written = Report();
             }
         }
-        if (written) FinishPartDigest(index);
+        if (written) FinishPartDigest(static_cast<DWORD>(index));
         partWriter->Close();
     } else {
         StopAsFailed("Error Creating File", appState.destDir, partName);
@@ -227,7 +234,7 @@ bool RemoveEarlierJoin(const char* name) {
 // Before a part is created: room for it, and the run still wanted, for Cancel may
 // have been pressed while the insert-disk prompt was up; creating the part would
 // wipe a file of its name on the new disk.
-bool ReadyForPart(const char* name, DWORD index, DWORD length) {
+bool ReadyForPart(const char* name, ULONGLONG index, DWORD length) {
     if (!RoomAtDestination(length)) return false;
     progress.part = index;
     progress.partDone = 0;
@@ -243,10 +250,6 @@ bool SourceNotOpened() {
     DWORD high = 0;
     DWORD low = GetFileSize(sourceReader->fileHandle, &high);
     if (low == 0 && high == 0) return StopAsFailed("The File is empty: there is nothing to Split", source);
-    if (high != 0 && low != INVALID_FILE_SIZE) {
-        return StopAsFailed("The File is too large to Split (VELK splits Files smaller than 4 GB only)",
-                            source);
-    }
     return StopAsFailed("Error Reading File", source);
 }
 
@@ -258,10 +261,13 @@ bool RunParts(const char* name) {
     if (ok) {
         TakeMeasuredSize();
         progress = SplitProgress{0, appState.partCount, 0, 0, 0, appState.fileSize};
-        BeginPartDigests(appState.partCount, splitHashParts);
-        DWORD lastLength =
-            appState.fileSize - (appState.partCount - 1) * appState.splitSize;
-        for (DWORD index = 1; ok && index <= appState.partCount; ++index) {
+        // Digests are kept for at most 0xFFFFFFFF parts (far more than memory holds).
+        const bool countable = appState.partCount <= 0xFFFFFFFF;
+        BeginPartDigests(countable ? static_cast<DWORD>(appState.partCount) : 0,
+                         splitHashParts && countable);
+        DWORD lastLength = static_cast<DWORD>(appState.fileSize -
+                                              (appState.partCount - 1) * appState.splitSize);
+        for (ULONGLONG index = 1; ok && index <= appState.partCount; ++index) {
             DWORD length = index < appState.partCount ? appState.splitSize : lastLength;
             if (length == 0) continue;
             ok = ReadyForPart(name, index, length) && WritePart(name, index, length);

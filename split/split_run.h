@@ -20,12 +20,12 @@ extern bool splitHashParts;
 // How far a run is: part `part` of `partCount`, `partDone` of its `partLength`
 // bytes written, and `bytesDone` of the source's `fileSize` bytes in all.
 struct SplitProgress {
-    DWORD part;
-    DWORD partCount;
+    ULONGLONG part;
+    ULONGLONG partCount;
     DWORD partDone;
     DWORD partLength;
-    DWORD bytesDone;
-    DWORD fileSize;
+    ULONGLONG bytesDone;
+    ULONGLONG fileSize;
 };
 
 // Called before each part is created, before its first slice and after every
@@ -35,8 +35,16 @@ struct SplitProgress {
 using SplitProgressHook = bool (*)(const SplitProgress& progress);
 extern SplitProgressHook splitProgressHook;
 
+// The largest part: a split size is 32-bit, and FAT32 holds no larger file.
+constexpr DWORD kLargestSplitSize = 0xFFFFFFFF;
+
 // partCount from fileSize and splitSize.
 void ComputePartCount();
+
+// The size of each of `parts` equal parts of fileSize bytes, rounded up so that
+// the last part is the shortest; at least 1 byte. Above kLargestSplitSize when
+// that many parts cannot hold the file; 0 for no parts.
+ULONGLONG EqualPartSize(ULONGLONG fileSize, ULONGLONG parts);
 
 // Cuts appState.sourcePath into numbered parts in appState.destDir. False after a
 // box said why: "Cancelling File Split" when the user cancelled, what failed

@@ -135,7 +135,7 @@ TEST_F(SplitRoad, CustomSizeTypedInItsDialog) {
     EXPECT_TRUE(PumpUntil([&] { return TextOf(label) == "Custom Size is : 97.66 KB"; })) << TextOf(label);
     Person::Click(GetDlgItem(dialog, IDOK));
     ASSERT_TRUE(WaitGone(dialog));
-    EXPECT_EQ(6, ComboSelection(velk.control(IDC_SIZE_BOX)));
+    EXPECT_EQ(7, ComboSelection(velk.control(IDC_SIZE_BOX))) << "\"Custom Size\", the last entry";
     EXPECT_EQ("Num of Split Parts : 3", TextOf(velk.control(IDC_PART_COUNT_TEXT)));
 
     Person::TypeInto(velk.control(IDC_DEST_BOX), to.path());

@@ -10,10 +10,12 @@
 #include "res/resource.h"
 #include "tests/app/ui_script.h"
 #include "tests/support/message_boxes.h"
+#include "tests/support/test_files.h"
 
 namespace {
 HWND Dialog() { return FindThreadWindow("#32770", "Choose Custom File Split Size"); }
 HWND SizeBox() { return GetDlgItem(Dialog(), IDC_CUSTOM_SIZE_BOX); }
+HWND PartsBox() { return GetDlgItem(Dialog(), IDC_CUSTOM_PARTS_BOX); }
 std::string Label() { return ItemText(Dialog(), IDC_CUSTOM_SIZE_LABEL); }
 
 bool WholeBoxSelected() {
@@ -37,7 +39,10 @@ void Key(UINT key) {
 class CustomSizeDialog : public ::testing::Test {
 protected:
     void SetUp() override { ResetAppState(); }
-    void TearDown() override { ResetAppState(); }
+    void TearDown() override {
+        ResetAppState();
+        ForgetChosenParts();
+    }
     INT_PTR Run(UiScript& script) {
         script.OnTimeout([] { EndDialog(Dialog(), 99); });
         return DialogBoxParamA(appInstance, "CUSTOMSIZE", nullptr, CustomSizeDlgProc, 0);
@@ -132,4 +137,46 @@ TEST_F(CustomSizeDialog, TheLargestNumberIsAcceptedAndOneMoreIsZero) {
     EXPECT_EQ(0, Run(script));
     EXPECT_EQ("Custom Size is : 0 Bytes", labelOfTooLarge);
     EXPECT_EQ(4294967295u, appState.splitSize);
+}
+
+TEST_F(CustomSizeDialog, PartsShowTheirSizeLiveAndAreRefusedWithoutASourceOrOver4GBEach) {
+    ScratchDir dir;
+    const std::string nine = dir / "nine.bin";
+    if (!MakeSizedFile(nine, 9ull << 30)) GTEST_SKIP() << "no sparse file of 9 GiB here";
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK).Then(IDOK);
+    std::vector<std::string> seen;
+    auto typeParts = [&](const char* parts) {
+        SetWindowTextA(PartsBox(), parts);
+        seen.push_back(ItemText(Dialog(), IDC_CUSTOM_SIZE_BOX) + " | " + Label());
+        Press(IDOK);
+    };
+    auto refused = [&](std::size_t count) {
+        return [&boxes, count] { return boxes.Count() == count && GetFocus() == PartsBox(); };
+    };
+    UiScript script;
+    script.When("dialog shown", [] { return Dialog() != nullptr; }, [&] { typeParts("2"); });
+    script.When("refused without a source", refused(1), [&] {
+        CopyText(appState.sourcePath, nine.c_str());
+        appState.fileSize = 9ull << 30;
+        typeParts("2");
+    });
+    script.When("refused over 4 GB", refused(2), [&] {
+        SetWindowTextA(SizeBox(), "1000");  // bytes typed take over again
+        seen.push_back(ItemText(Dialog(), IDC_CUSTOM_PARTS_BOX) + " | " + Label());
+        typeParts("4");
+    });
+    EXPECT_EQ(0, Run(script));
+    EXPECT_EQ((std::vector<std::string>{"0 | Select a File to Split first",
+                                        "4831838208 | Parts over 4 GB: at least 3 Parts",
+                                        " | Custom Size is : 0.98 KB",
+                                        "2415919104 | Custom Size is : 2.25 GB"}),
+              seen);
+    ASSERT_EQ(2u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("Select a File to Split before choosing a Number of Parts", boxes.Seen()[0].text);
+    EXPECT_EQ("Each of 2 Parts of this File would be larger than 4 GB (4294967295 bytes), the "
+              "largest Split Size.\nChoose at least 3 Parts.",
+              boxes.Seen()[1].text);
+    EXPECT_EQ(2415919104u, appState.splitSize);
+    EXPECT_EQ(4u, ChosenParts());
 }

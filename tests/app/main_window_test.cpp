@@ -16,7 +16,8 @@
 #include "tests/support/velk_registry.h"
 
 namespace {
-constexpr int kCustomSizeIndex = 6;
+constexpr int kFat32Index = 6;
+constexpr int kCustomSizeIndex = 7;
 
 std::string WithBackslash(const std::string& dir) { return dir + "\\"; }
 }  // namespace
@@ -33,10 +34,10 @@ TEST_F(MainWindowTest, StartsEmptyWithTheTemplateTextsAndTheFocusInTheFileBox) {
     EXPECT_EQ(1457664u, appState.splitSize);
 
     const char* expected[] = {"256 KB", "512 KB", "1 MB", "1.44 MB (Floppy Disk)",
-                              "2 MB",   "3 MB",   "Custom Size"};
+                              "2 MB",   "3 MB",   "4 GB (FAT32)", "Custom Size"};
     HWND sizeBox = Item(IDC_SIZE_BOX);
-    ASSERT_EQ(7, SendMessageA(sizeBox, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < 7; ++i) {
+    ASSERT_EQ(8, SendMessageA(sizeBox, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < 8; ++i) {
         char text[64] = "";
         SendMessageA(sizeBox, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
         EXPECT_STREQ(expected[i], text) << "size box entry " << i;
@@ -274,8 +275,8 @@ TEST_F(MainWindowTest, APresetWithoutASourceChangesOnlyTheSize) {
     EXPECT_EQ(3145728u, appState.splitSize);
     EXPECT_EQ("Split Size : 1.38 MB", Text(IDC_SPLIT_SIZE_TEXT));
     EXPECT_EQ("Num of Split Parts : 0", Text(IDC_PART_COUNT_TEXT));
-    const DWORD sizes[] = {262144, 524288, 1048576, 1457664, 2097152, 3145728};
-    for (int i = 0; i < 6; ++i) {
+    const DWORD sizes[] = {262144, 524288, 1048576, 1457664, 2097152, 3145728, 4294967295u};
+    for (int i = 0; i < 7; ++i) {
         ChooseSize(i);
         EXPECT_EQ(sizes[i], appState.splitSize) << "preset " << i;
     }
@@ -300,12 +301,13 @@ class CustomSizeFromMainWindow : public MainWindowTest {
 protected:
     static HWND Dialog() { return FindThreadWindow("#32770", "Choose Custom File Split Size"); }
 
-    // Picks "Custom Size", types the text and presses OK or the Cancel button.
-    void PickCustomSize(const std::string& typed, int button) {
+    // Picks "Custom Size", types the text (a size, or a number of parts) and presses
+    // OK or the Cancel button.
+    void PickCustomSize(const std::string& typed, int button, int box = IDC_CUSTOM_SIZE_BOX) {
         UiScript script;
         script.When("custom size dialog shown", [] { return Dialog() != nullptr; }, [=] {
             HWND dialog = Dialog();
-            SetDlgItemTextA(dialog, IDC_CUSTOM_SIZE_BOX, typed.c_str());
+            SetDlgItemTextA(dialog, box, typed.c_str());
             PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
         });
@@ -313,6 +315,43 @@ protected:
         ChooseSize(kCustomSizeIndex);
     }
 };
+
+// Sources of every size load, the size text in GB and the count in full; a number
+// of equal parts follows each source loaded until another size is chosen.
+TEST_F(CustomSizeFromMainWindow, EqualPartsFollowSourcesOfEverySizeUntilAnotherSizeIsChosen) {
+    ScratchDir dir;
+    const std::string nine = dir / "nine.bin", ones = dir / "ones.bin", huge = dir / "huge.bin";
+    // 0x1FFFFFFFF bytes: the low part of the size reads as the platform's failure value.
+    if (!MakeSizedFile(nine, 9ull << 30) || !MakeSizedFile(ones, 0x1FFFFFFFFull) ||
+        !MakeSizedFile(huge, 17ull << 30) || FileSize(huge) != (17ll << 30))
+        GTEST_SKIP() << "the file system here cannot hold a sparse file of 17 GiB";
+    auto load = [&](const std::string& path) {
+        CopyText(appState.sourcePath, path.c_str());
+        LoadSourceFile(window_);
+        return Text(IDC_FILE_SIZE_TEXT) + ", " + Text(IDC_PART_COUNT_TEXT);
+    };
+    Open();
+    EXPECT_EQ("File Size : 9.00 GB, Num of Split Parts : 6630", load(nine));
+    ChooseSize(kFat32Index);
+    EXPECT_EQ("Num of Split Parts : 3", Text(IDC_PART_COUNT_TEXT));
+
+    PickCustomSize("4", IDOK, IDC_CUSTOM_PARTS_BOX);
+    EXPECT_EQ("Custom Size", SelectedSize());
+    EXPECT_EQ("File Size : 8.00 GB, Num of Split Parts : 4", load(ones));
+    // Four parts of 17 GiB would each pass 4 GB: said, and the choice ends.
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    EXPECT_EQ("File Size : 17.00 GB, Num of Split Parts : 9", load(huge));
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ(window_, boxes.Last().owner);
+    EXPECT_NE(std::string::npos, boxes.Last().text.find("Choose at least 5 Parts.")) << boxes.Last().text;
+    EXPECT_EQ("File Size : 9.00 GB, Num of Split Parts : 5", load(nine));
+
+    // A preset ends the choice as well.
+    PickCustomSize("3", IDOK, IDC_CUSTOM_PARTS_BOX);
+    ChooseSize(5);
+    EXPECT_EQ("File Size : 8.00 GB, Num of Split Parts : 2731", load(ones));
+}
 
 TEST_F(CustomSizeFromMainWindow, AnAcceptedSizeKeepsCustomSelectedAndRecounts) {
     ScratchDir dir;

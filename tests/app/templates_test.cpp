@@ -180,19 +180,23 @@ TEST(Templates, CustomSizeDialogHasEveryControlAsDesigned) {
                                  DS_SETFONT | DS_ABSALIGN),
               t.style);
     EXPECT_EQ(186, t.cx);
-    EXPECT_EQ(95, t.cy);
+    EXPECT_EQ(113, t.cy);
     EXPECT_EQ("Choose Custom File Split Size", t.caption);
     EXPECT_EQ(8, t.pointSize);
     EXPECT_EQ("MS Sans Serif", t.font);
     ExpectItems(t, {
         {IDC_CUSTOM_SIZE_BOX, "EDIT", WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_RIGHT, "", 19, 16,
          45, 14},
-        {IDOK, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, "OK", 31, 63, 50, 14},
-        {IDC_CUSTOM_CANCEL, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, "Cancel", 97, 63, 50, 14},
+        {IDC_CUSTOM_PARTS_BOX, "EDIT", WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_RIGHT, "", 19, 34,
+         45, 14},
+        {IDOK, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, "OK", 31, 81, 50, 14},
+        {IDC_CUSTOM_CANCEL, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, "Cancel", 97, 81, 50, 14},
         {-1, "STATIC", WS_GROUP | SS_LEFT | SS_CENTERIMAGE, "Size in Bytes", 71, 15, 98, 14},
-        {IDC_CUSTOM_SIZE_LABEL, "STATIC", WS_GROUP | SS_CENTER | SS_CENTERIMAGE, "", 19, 38, 144,
+        {-1, "STATIC", WS_GROUP | SS_LEFT | SS_CENTERIMAGE, "or Number of Equal Parts", 71, 33, 98,
+         14},
+        {IDC_CUSTOM_SIZE_LABEL, "STATIC", WS_GROUP | SS_CENTER | SS_CENTERIMAGE, "", 19, 56, 144,
          16},
-        {-1, "BUTTON", BS_GROUPBOX, "", 7, 7, 172, 81},
+        {-1, "BUTTON", BS_GROUPBOX, "", 7, 7, 172, 99},
     });
 }
 

@@ -6,7 +6,7 @@
 #include "split/format_size.h"
 
 namespace {
-std::string Size(DWORD bytes) {
+std::string Size(ULONGLONG bytes) {
     char text[20];
     FormatSize(bytes, text);
     return text;
@@ -28,7 +28,7 @@ bool HasUnitForm(const char* text) {
 
 TEST(FormatSize, GivesTheWorkedValues) {
     const struct {
-        DWORD bytes;
+        ULONGLONG bytes;
         const char* text;
     } worked[] = {{0, "0 Bytes"},           {999, "999 Bytes"},         {1000, "0.98 KB"},
                   {1024, "1.00 KB"},        {1125, "1.00 KB"},          {1142, "1.12 KB"},
@@ -37,7 +37,8 @@ TEST(FormatSize, GivesTheWorkedValues) {
                   {99999999, "95.37 MB"},   {100000001, "0.00 GB"},     {150000000, "0.14 GB"},
                   {1610612736, "1.50 GB"},  {4000000000u, "3.73 GB"},
                   // Exactly on the rounding bound: the second decimal stays.
-                  {1141, "1.11 KB"},        {1169161, "1.11 MB"}};
+                  {1141, "1.11 KB"},        {1169161, "1.11 MB"},
+                  {(1536ull << 30) + (1ull << 29), "1536.50 GB"}};  // GB past 4 GiB
     for (const auto& w : worked) EXPECT_EQ(w.text, Size(w.bytes)) << w.bytes << " bytes";
 }
 
@@ -60,12 +61,12 @@ TEST(FormatSize, CarriesADecimalOfTenIntoTheNextPlace) {
 }
 
 TEST(FormatSize, EveryTextKeepsItsFormAndFitsTwentyBytes) {
-    auto check = [](DWORD bytes) {
+    auto check = [](ULONGLONG bytes) {
         char text[24];
         std::memset(text, '#', sizeof text);
         FormatSize(bytes, text);
         size_t length = strnlen(text, sizeof text);
-        if (length > 9 || text[20] != '#') return ::testing::AssertionFailure() << bytes << ": too long";
+        if (length > (bytes <= 0xFFFFFFFFull ? 9u : 19u) || text[20] != '#') return ::testing::AssertionFailure() << bytes << ": too long";
         if (bytes >= 1000 && !HasUnitForm(text))
             return ::testing::AssertionFailure() << bytes << ": \"" << text << "\"";
         return ::testing::AssertionSuccess();
@@ -74,6 +75,7 @@ TEST(FormatSize, EveryTextKeepsItsFormAndFitsTwentyBytes) {
     for (DWORD bytes = 0; bytes <= 1003000; ++bytes) ASSERT_TRUE(check(bytes));
     for (unsigned long long bytes = 1000; bytes <= 0xFFFFFFFFull; bytes += 65521)
         ASSERT_TRUE(check(static_cast<DWORD>(bytes)));
-    for (DWORD bytes : {99999999u, 100000000u, 999999999u, 4294967294u, 4294967295u})
+    for (ULONGLONG bytes : {99999999ull, 100000000ull, 999999999ull, 4294967294ull, 4294967295ull,
+                            ~0ull})
         ASSERT_TRUE(check(bytes));
 }

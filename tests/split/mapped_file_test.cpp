@@ -165,14 +165,3 @@ TEST_F(MappedFileTest, CloseOfAStageOutsideTheTableReleasesNothing) {
     EXPECT_EQ(2, odd.stage);
     odd.stage = Closed;
 }
-
-TEST_F(MappedFileTest, ReaderRefusesASourceOfFourGiBOrMore) {
-    // 4 GiB + 84672 bytes: the low part alone would look like a small file.
-    const unsigned long long size = 0x100000000ull + 84672;
-    if (!MakeSizedFile(dir_ / "huge", size) || FileSize(dir_ / "huge") != static_cast<long long>(size))
-        GTEST_SKIP() << "the file system here cannot hold a sparse file of 4 GiB";
-    MappedFile reader;
-    EXPECT_EQ(0, reader.OpenForRead((dir_ / "huge").c_str()));
-    EXPECT_EQ(FileOpen, reader.stage);
-    EXPECT_EQ(nullptr, reader.viewBase);
-}

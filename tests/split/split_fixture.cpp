@@ -11,7 +11,7 @@ std::vector<char> SplitTest::ChooseSource(const std::string& name, size_t size, 
     return bytes;
 }
 
-void SplitTest::SetRun(const std::string& sourcePath, DWORD fileSize, DWORD splitSize,
+void SplitTest::SetRun(const std::string& sourcePath, ULONGLONG fileSize, DWORD splitSize,
                        const std::string& destDir) {
     CopyText(appState.sourcePath, sourcePath.c_str());
     CopyText(appState.destDir, destDir.c_str());

@@ -22,7 +22,7 @@ protected:
     std::vector<char> ChooseSource(const std::string& name, size_t size, DWORD splitSize,
                                    const std::string& destDir = "");
     // Sets sourcePath/destDir/fileSize/splitSize/partCount without writing a file.
-    void SetRun(const std::string& sourcePath, DWORD fileSize, DWORD splitSize,
+    void SetRun(const std::string& sourcePath, ULONGLONG fileSize, DWORD splitSize,
                 const std::string& destDir);
 
     // The name of part index of the source name.

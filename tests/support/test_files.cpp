@@ -58,6 +58,43 @@ bool MakeSizedFile(const std::string& path, unsigned long long size) {
     return ok != FALSE;
 }
 
+namespace {
+HANDLE OpenAt(const std::string& path, DWORD access, unsigned long long offset) {
+    HANDLE file = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    if (SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+}  // namespace
+
+bool WriteBytesAt(const std::string& path, unsigned long long offset, const std::string& bytes) {
+    HANDLE file = OpenAt(path, GENERIC_WRITE, offset);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytesAt(const std::string& path, unsigned long long offset, DWORD count) {
+    HANDLE file = OpenAt(path, GENERIC_READ, offset);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string bytes(count, '\0');
+    DWORD got = 0;
+    if (!ReadFile(file, &bytes[0], count, &got, nullptr)) got = 0;
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
 std::vector<char> ReadBytes(const std::string& path) {
     std::vector<char> bytes;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -31,6 +31,10 @@ bool WritePattern(const std::string& path, size_t size, unsigned seed = 1);
 // file system allows), for sources too large to fill in a test.
 bool MakeSizedFile(const std::string& path, unsigned long long size);
 std::vector<char> ReadBytes(const std::string& path);
+// A few bytes at an offset of a file of any size (markers in a sparse source, and
+// where they landed in its parts); false, or an empty result, when that fails.
+bool WriteBytesAt(const std::string& path, unsigned long long offset, const std::string& bytes);
+std::string ReadBytesAt(const std::string& path, unsigned long long offset, DWORD count);
 std::string ReadText(const std::string& path);
 bool FileExists(const std::string& path);
 long long FileSize(const std::string& path);  // -1 when missing
