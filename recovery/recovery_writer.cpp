@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "core/app_state.h"

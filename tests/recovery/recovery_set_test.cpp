@@ -6,6 +6,7 @@
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "recovery/galois.h"
+#include "recovery/recovery_repair.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/slice_engine.h"
 #include "split/split_run.h"
@@ -49,6 +50,21 @@ void Damage(const std::string& path) {
     ASSERT_TRUE(WriteBytes(path, bytes));
 }
 
+void CopyFolder(const ScratchDir& from, const ScratchDir& to) {
+    for (const std::string& file : ListFiles(from.path())) {
+        ASSERT_TRUE(CopyFileA((from / file).c_str(), (to / file).c_str(), FALSE)) << file;
+    }
+}
+
+std::vector<char> JoinParts(const ScratchDir& dir, DWORD count) {
+    std::vector<char> joined;
+    for (unsigned part = 1; part <= count; ++part) {
+        std::vector<char> bytes = ReadBytes(PartPath(dir, "data.bin", part));
+        joined.insert(joined.end(), bytes.begin(), bytes.end());
+    }
+    return joined;
+}
+
 struct DamageCase {
     const char* label;
     size_t size;
@@ -56,34 +72,50 @@ struct DamageCase {
     DWORD losses;
     std::vector<unsigned> deleted;
     std::vector<unsigned> damaged;
+    bool recoverable;
 };
 
 const DamageCase kCases[] = {
-    {"floppy parts, first deleted", 3000000, kFloppySplitSize, 1, {1}, {}},
-    {"floppy parts, middle damaged", 3000000, kFloppySplitSize, 1, {}, {2}},
-    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}},
-    {"odd size, several at once", 1000003, 100001, 3, {1, 10}, {6}},
-    {"one part only, damaged", 5001, 65536, 1, {}, {1}},
+    {"floppy parts, first deleted", 3000000, kFloppySplitSize, 1, {1}, {}, true},
+    {"floppy parts, middle damaged", 3000000, kFloppySplitSize, 1, {}, {2}, true},
+    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}, true},
+    {"odd size, several at once", 1000003, 100001, 3, {1, 10}, {6}, true},
+    {"one part only, damaged", 5001, 65536, 1, {}, {1}, true},
+    {"more lost than the set covers", 1000003, 100001, 2, {2, 4}, {9}, false},
 };
 
 class RecoverySet : public ::testing::TestWithParam<DamageCase> {};
 
-TEST_P(RecoverySet, Par2RebuildsWhatWasLost) {
+// par2 rebuilds in one copy of the damaged folder, the program's repair in another.
+TEST_P(RecoverySet, Par2AndRepairRebuildWhatWasLost) {
     const DamageCase& c = GetParam();
-    ScratchDir sources;
-    ScratchDir dest;
+    ScratchDir sources, dest, copy;
     std::vector<char> source = SplitWithSet(sources, dest, "data.bin", c.size, c.splitSize, c.losses);
+    DWORD parts = appState.partCount;
     ASSERT_EQ(c.losses, lastRecoverySet.partsCovered);
     EXPECT_EQ(0, Par2(dest, "verify", "data.bin")) << c.label << ": the whole set";
     for (unsigned part : c.deleted) ASSERT_TRUE(DeleteFileA(PartPath(dest, "data.bin", part).c_str()));
     for (unsigned part : c.damaged) Damage(PartPath(dest, "data.bin", part));
-    EXPECT_EQ(0, Par2(dest, "repair", "data.bin")) << c.label;
-    std::vector<char> joined;
-    for (unsigned part = 1; part <= appState.partCount; ++part) {
-        std::vector<char> bytes = ReadBytes(PartPath(dest, "data.bin", part));
-        joined.insert(joined.end(), bytes.begin(), bytes.end());
+    CopyFolder(dest, copy);
+    std::vector<std::string> before = ListFiles(copy.path());
+    std::vector<char> damaged = JoinParts(copy, parts);
+
+    RepairReport report;
+    bool repaired = RepairParts((copy.path() + "\\").c_str(), "data.bin", &report);
+    EXPECT_EQ(c.recoverable, repaired) << c.label;
+    EXPECT_EQ(0u + c.deleted.size() + c.damaged.size(), report.badParts) << c.label;
+    if (c.recoverable) {
+        EXPECT_EQ(RepairOutcome::Rebuilt, report.outcome) << c.label;
+        EXPECT_EQ(report.badParts, report.rebuiltCount) << c.label;
+        EXPECT_TRUE(JoinParts(copy, parts) == source) << c.label << ": the repair's parts differ";
+        EXPECT_EQ(0, Par2(dest, "repair", "data.bin")) << c.label;
+        EXPECT_TRUE(JoinParts(dest, parts) == source) << c.label << ": par2's parts differ";
+    } else {
+        EXPECT_EQ(RepairOutcome::TooDamaged, report.outcome) << c.label;
+        EXPECT_EQ(before, ListFiles(copy.path())) << c.label << ": files written or removed";
+        EXPECT_TRUE(JoinParts(copy, parts) == damaged) << c.label << ": parts changed";
+        EXPECT_NE(0, Par2(dest, "repair", "data.bin")) << c.label;
     }
-    EXPECT_TRUE(joined == source) << c.label << ": the parts rebuilt differ";
 }
 
 INSTANTIATE_TEST_SUITE_P(Patterns, RecoverySet, ::testing::ValuesIn(kCases));
