@@ -372,6 +372,12 @@ bool MakeSet(DWORD losses, HANDLE source) {
     bool removable = false;
     if (!DestinationSpace(&freeBytes, &diskBytes, &cluster, &removable)) return false;
     lastRecoverySet.removable = removable;
+    // The format gives every part a slice of its own, and has constants for 32768.
+    if (appState.partCount > kMaxInputSlices) {
+        MessageBoxA(nullptr, "The recovery volumes cannot be made for so many parts",
+                    kWindowTitle, MB_OK | MB_ICONERROR);
+        return false;
+    }
     parts = Table<Part>(appState.partCount);
     if (parts == nullptr) return false;
     for (DWORD p = 0; p < appState.partCount; ++p) {
