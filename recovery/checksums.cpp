@@ -45,13 +45,19 @@ const Provider* Platform() {
     return &provider;
 }
 
+// Four tables, so that four bytes are taken per step.
 struct CrcTable {
-    DWORD entry[256];
+    DWORD entry[4][256];
     CrcTable() {
         for (DWORD i = 0; i < 256; ++i) {
             DWORD c = i;
             for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entry[i] = c;
+            entry[0][i] = c;
+        }
+        for (DWORD i = 0; i < 256; ++i) {
+            for (int t = 1; t < 4; ++t) {
+                entry[t][i] = entry[0][entry[t - 1][i] & 0xFF] ^ (entry[t - 1][i] >> 8);
+            }
         }
     }
 };
@@ -96,6 +102,12 @@ DWORD Crc32(DWORD crc, const void* bytes, DWORD length) {
     static const CrcTable table;
     const BYTE* p = static_cast<const BYTE*>(bytes);
     crc = ~crc;
-    for (DWORD i = 0; i < length; ++i) crc = table.entry[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    DWORD i = 0;
+    for (; i + 4 <= length; i += 4) {
+        crc ^= p[i] | p[i + 1] << 8 | p[i + 2] << 16 | static_cast<DWORD>(p[i + 3]) << 24;
+        crc = table.entry[3][crc & 0xFF] ^ table.entry[2][(crc >> 8) & 0xFF] ^
+              table.entry[1][(crc >> 16) & 0xFF] ^ table.entry[0][crc >> 24];
+    }
+    for (; i < length; ++i) crc = table.entry[0][(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }

@@ -64,6 +64,7 @@ struct Work {
     bool* lost = nullptr;  // per slice in the set's order
     BYTE* buffer = nullptr;
     BYTE* packet = nullptr;
+    BYTE* scan = nullptr;
     GfWord* matrix = nullptr;  // lost x (slices) coefficients
     SliceInput* inputs = nullptr;
     SliceOutput* outputs = nullptr;
@@ -94,6 +95,7 @@ void Release(Work& w) {
     for (void* t : {static_cast<void*>(w.files), static_cast<void*>(w.entries),
                     static_cast<void*>(w.spares), static_cast<void*>(w.lost),
                     static_cast<void*>(w.buffer), static_cast<void*>(w.packet),
+                    static_cast<void*>(w.scan),
                     static_cast<void*>(w.matrix), static_cast<void*>(w.inputs),
                     static_cast<void*>(w.outputs), static_cast<void*>(w.lostList),
                     static_cast<void*>(w.sourceOf)}) {
@@ -146,22 +148,30 @@ using PacketVisitor = void (*)(Work& w, DWORD file, unsigned long long at, const
                                unsigned long long length);
 
 // Walks every file for packets: a header at each 4-byte step, taken only when its
-// length stays inside the file. Damaged stretches are stepped over.
+// length stays inside the file. Damaged stretches are stepped over, read a piece
+// at a time however long they are.
 void ScanPackets(Work& w, PacketVisitor visit) {
     for (DWORD f = 0; f < w.fileCount; ++f) {
         const SetFile& file = w.files[f];
         unsigned long long at = 0;
-        BYTE header[kPacketHeaderSize];
         while (file.size >= kPacketHeaderSize && at <= file.size - kPacketHeaderSize) {
-            if (!ReadAt(file.handle, at, header, kPacketHeaderSize)) break;
-            unsigned long long length = GetU64(header + 8);
-            if (std::memcmp(header, kPacketMagic, 8) != 0 || length < kPacketHeaderSize ||
-                length % 4 != 0 || length > file.size - at) {
-                at += 4;
+            DWORD got = file.size - at < kPiece ? static_cast<DWORD>(file.size - at) : kPiece;
+            if (!ReadAt(file.handle, at, w.scan, got)) break;
+            DWORD i = 0;
+            unsigned long long length = 0;
+            for (; i + kPacketHeaderSize <= got; i += 4) {
+                length = GetU64(w.scan + i + 8);
+                if (std::memcmp(w.scan + i, kPacketMagic, 8) == 0 && length >= kPacketHeaderSize &&
+                    length % 4 == 0 && length <= file.size - at - i) {
+                    break;
+                }
+            }
+            if (i + kPacketHeaderSize > got) {
+                at += i;  // the steps not yet looked at begin the next piece
                 continue;
             }
-            visit(w, f, at, header, length);
-            at += length;
+            visit(w, f, at + i, w.scan + i, length);
+            at += i + length;
         }
     }
 }
@@ -517,8 +527,11 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
 RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
     w.buffer = Table<BYTE>(kPiece);
     w.packet = Table<BYTE>(kLargestDescription);
+    w.scan = Table<BYTE>(kPiece);
     w.spares = Table<Spare>(kMaxExponent);
-    if (w.buffer == nullptr || w.packet == nullptr || w.spares == nullptr) return RepairOutcome::Failed;
+    if (w.buffer == nullptr || w.packet == nullptr || w.scan == nullptr || w.spares == nullptr) {
+        return RepairOutcome::Failed;
+    }
     if (!FindSetFiles(w, folder, partName)) return RepairOutcome::Failed;
     ScanPackets(w, VisitMain);
     if (!w.haveSet) return RepairOutcome::NoSet;

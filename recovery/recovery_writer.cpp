@@ -18,6 +18,7 @@
 
 RecoverySetReport lastRecoverySet = {0, 0, 0, false};
 RecoveryProgressHook recoveryProgressHook = nullptr;
+RecoveryTimings recoveryTimings = {0, 0, 0};
 
 namespace {
 // The creator packet's text: who made the set.
@@ -55,6 +56,14 @@ DWORD metaSize = 0;
 BYTE setId[kMd5Size];
 unsigned long long workDone = 0;
 unsigned long long workTotal = 0;
+
+double Milliseconds() {
+    LARGE_INTEGER frequency, now;
+    if (!QueryPerformanceFrequency(&frequency) || !QueryPerformanceCounter(&now)) {
+        return GetTickCount();
+    }
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
 
 unsigned long long PartOffset(DWORD part) {
     return static_cast<unsigned long long>(part) * appState.splitSize;
@@ -130,15 +139,17 @@ bool TakeChecksums(HANDLE source, BYTE* buffer) {
         Md5 head;
         if (!whole.Start() || !head.Start()) return false;
         unsigned long long at = 0;
+        // A part that is one slice without padding has the slice's MD5: hashed once.
+        bool sameAsWhole = part.slices == 1 && part.length == plan.sliceSize;
         for (DWORD s = 0; s < part.slices; ++s, ++slice) {
             Md5 sliceMd5;
             DWORD crc = 0;
-            if (!sliceMd5.Start()) return false;
+            if (!sameAsWhole && !sliceMd5.Start()) return false;
             unsigned long long end = std::min<unsigned long long>(at + plan.sliceSize, part.length);
             while (at < end) {
                 DWORD piece = static_cast<DWORD>(std::min<unsigned long long>(end - at, kReadPiece));
                 if (!ReadAt(source, PartOffset(p) + at, buffer, piece) ||
-                    !whole.Add(buffer, piece) || !sliceMd5.Add(buffer, piece)) {
+                    !whole.Add(buffer, piece) || (!sameAsWhole && !sliceMd5.Add(buffer, piece))) {
                     return false;
                 }
                 if (at < kHashed) {
@@ -160,11 +171,12 @@ bool TakeChecksums(HANDLE source, BYTE* buffer) {
             }
             BYTE* entry = sliceSums + static_cast<SIZE_T>(slice) * kSliceEntrySize;
             BYTE digest[kMd5Size];
-            if (!sliceMd5.Finish(digest)) return false;
-            std::memcpy(entry, digest, kMd5Size);
+            if (!sameAsWhole && !sliceMd5.Finish(digest)) return false;
+            if (!sameAsWhole) std::memcpy(entry, digest, kMd5Size);
             PutU32(entry + kMd5Size, crc);
         }
         if (!whole.Finish(part.md5) || !head.Finish(part.md5Head)) return false;
+        if (sameAsWhole) std::memcpy(sliceSums + static_cast<SIZE_T>(slice - 1) * kSliceEntrySize, part.md5, kMd5Size);
         // The file's id: the MD5 of its first 16 KiB, its length and its name.
         BYTE idSource[kMd5Size + 8 + kNameBytes];
         DWORD nameLength = static_cast<DWORD>(std::strlen(part.name));
@@ -400,8 +412,14 @@ bool MakeSet(DWORD losses, HANDLE source) {
     if (ok) {
         for (DWORD r = 0; r < plan.recovery; ++r) volumes[r].file = INVALID_HANDLE_VALUE;
         workTotal = 2 * appState.fileSize + 2ull * plan.recovery * plan.sliceSize;
-        ok = TakeChecksums(source, buffer) && BuildMeta(order) && CreateVolumes(removable);
+        double start = Milliseconds();
+        ok = TakeChecksums(source, buffer);
+        double summed = Milliseconds();
+        ok = ok && BuildMeta(order) && CreateVolumes(removable);
+        recoveryTimings.checksums = summed - start;
+        recoveryTimings.writing = Milliseconds() - summed;
     }
+    double computing = Milliseconds();
     if (ok) {
         // Each slice's place in the source, in the set's order.
         for (DWORD p = 0; p < plan.parts; ++p) {
@@ -420,12 +438,15 @@ bool MakeSet(DWORD losses, HANDLE source) {
                            EncodeCoefficient, nullptr, OnSlicesProgress);
         workDone += appState.fileSize;
     }
+    double written = Milliseconds();
+    recoveryTimings.computation = written - computing;
     for (DWORD r = 0; ok && r < plan.recovery; ++r) ok = SealVolume(volumes[r], r, buffer);
     if (ok) ok = WriteIndex();
     for (DWORD r = 0; ok && removable && r < plan.recovery; ++r) {
         ok = CopyOut(volumes[r], r, buffer) && Report(workDone += plan.sliceSize);
     }
     CloseVolumes(removable || !ok);
+    recoveryTimings.writing += Milliseconds() - written;
     Free(order);
     Free(buffer);
     return ok;

@@ -13,6 +13,16 @@ struct RecoverySetReport {
 };
 extern RecoverySetReport lastRecoverySet;
 
+// Milliseconds the last set's steps took, for the benchmark: the checksums of the
+// parts and slices, the recovery data (computed and put into the volumes), and the
+// rest of the writing (the description packets, the volumes sealed and copied out).
+struct RecoveryTimings {
+    double checksums;
+    double computation;
+    double writing;
+};
+extern RecoveryTimings recoveryTimings;
+
 // Called as the set is made with the work done and the whole; false cancels.
 using RecoveryProgressHook = bool (*)(unsigned long long done, unsigned long long total);
 extern RecoveryProgressHook recoveryProgressHook;
