@@ -15,6 +15,7 @@
 #include "app/command_line.h"
 #include "app/tray.h"
 #include "dest/validate_destination.h"
+#include "recovery/recovery_writer.h"
 #include "res/resource.h"
 #include "settings/preferences.h"
 #include "settings/settings_store.h"
@@ -228,6 +229,20 @@ void ShowSummary(HWND window) {
     FormatText(summary, sizeof summary,
                "File\t : %s Split Successfully\n#Parts\t : %llu part(s) \nTarget Dir\t : %s",
                PathFindFileNameA(appState.sourcePath), appState.partCount, appState.destDir);
+    // With a recovery set: how many parts it can rebuild, and on removable disks
+    // how many disks it took beyond the parts'.
+    char recovery[128] = "";
+    if (lastRecoverySet.partsCovered != 0) {
+        FormatText(recovery, sizeof recovery, "\nRecovery\t : any %lu lost part(s) can be rebuilt",
+                   static_cast<unsigned long>(lastRecoverySet.partsCovered));
+        if (lastRecoverySet.removable) {
+            std::size_t used = std::strlen(recovery);
+            FormatText(recovery + used, sizeof recovery - used, ", %lu more disk(s)",
+                       static_cast<unsigned long>(lastRecoverySet.extraDisks));
+        }
+    }
+    std::size_t used = std::strlen(summary);
+    FormatText(summary + used, sizeof summary - used, "%s", recovery);
     ShowMessage(window, summary, MB_OK);
 }
 

@@ -1,10 +1,14 @@
 #include "app/split_progress.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include "core/app_state.h"
 #include "app/session_end.h"
 #include "join/join_run.h"
+#include "recovery/recovery_writer.h"
+#include "settings/settings_store.h"
+#include "split/recovery_names.h"
 #include "res/resource.h"
 #include "split/merge_script.h"
 #include "split/split_run.h"
@@ -134,6 +138,18 @@ bool OnSplitProgress(const SplitProgress& progress) {
     return !cancelRequested;
 }
 
+// The recovery set's report: the bar starts again and follows its work.
+bool OnRecoveryProgress(unsigned long long done, unsigned long long total) {
+    ULONGLONG now = Microseconds();
+    if (now >= nextPump) now = PumpWaitingMessages();
+    if (progressWindow != nullptr && barTimer.Due(now)) {
+        SplitProgress bar{appState.partCount, appState.partCount, 0, 0,
+                          static_cast<DWORD>(total == 0 ? 0 : done * kBarRange / total), kBarRange};
+        if (ShowBar(bar)) PumpWaitingMessages();
+    }
+    return !cancelRequested;
+}
+
 void OnCancel(HWND window) {
     cancelRequested = true;
     // Taken: the run ends after the slice under way.
@@ -209,7 +225,27 @@ void CloseSplitProgress() {
 bool SplitWithProgress(HWND owner) {
     HoldSessionEnd(owner, "Splitting");
     OpenSplitProgress(owner);
-    bool succeeded = SplitFile() && WriteMergeScript();
+    lastRecoverySet = RecoverySetReport{0, 0, 0, false};
+    DWORD losses = appState.settings != nullptr ? appState.settings->GetRecoveryParts() : 0;
+    bool succeeded = SplitFile();
+    if (succeeded && losses != 0) {
+        if (progressWindow != nullptr) {
+            SetDlgItemTextA(progressWindow, IDC_PROGRESS_PART, "Recovery volumes");
+        }
+        recoveryProgressHook = OnRecoveryProgress;
+        succeeded = WriteRecoverySet(losses);
+        recoveryProgressHook = nullptr;
+        if (!succeeded) {
+            MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
+        }
+    }
+    scriptRecoveryParts = succeeded ? lastRecoverySet.partsCovered : 0;
+    succeeded = succeeded && WriteMergeScript();
+    // A run that did not end well leaves no set of its own.
+    if (!succeeded && lastRecoverySet.partsCovered != 0) {
+        RemoveRecoveryFiles(appState.destDir, PathFindFileNameA(appState.sourcePath));
+        lastRecoverySet = RecoverySetReport{0, 0, 0, false};
+    }
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

@@ -36,6 +36,7 @@
 #define IDC_PREF_RECENT_LIMIT 1019
 #define IDC_PREF_MIN_TO_TRAY 1020
 #define IDC_PREF_SHELL_MENU 1022
+#define IDC_PREF_RECOVERY_PARTS 1023
 
 // Progress window of a split run (IDD_SPLIT_PROGRESS); its Cancel button is IDCANCEL
 #define IDC_PROGRESS_PART 1030

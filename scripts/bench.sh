@@ -29,6 +29,9 @@
 # Last, the join of a 512 MiB set (bench/join_bench.cpp) against `cat` of its parts
 # and against the join without its checks, alternating, with both ratios, and the join
 # without checks against the floor of its design under Wine (within 1.10 is the aim).
+# Then the recovery volumes: the 512 MiB run with a set for 1 and for 5 lost parts
+# against the run without, alternating, the share of each step, and the address space
+# the set takes for a 1 GiB and a 3.5 GiB source.
 #   scripts/bench.sh [size in MiB]      VELK_BENCH_MIB=size  VELK_BENCH_ROUNDS=rounds (>= 5)
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -45,7 +48,7 @@ velk_detect_arch
 trap velk_env_down EXIT
 build="${VELK_BUILD_DIR:-$root/build/$VELK_ARCH}"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$VELK_TOOLCHAIN" >/dev/null || exit 1
-cmake --build "$build" -j"$(nproc)" --target velk_bench velk_wine_floor velk_join_bench >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target velk_bench velk_wine_floor velk_join_bench velk_recovery_bench >/dev/null || exit 1
 data="$build/bench"
 mkdir -p "$data"
 g++ -O2 -Wall -Wextra -o "$data/velk_floor" "$root/bench/floor.cpp" || exit 1
@@ -363,5 +366,53 @@ echo "  join without checks                                      $nocheck_ms   (
 echo "  Wine floor (bare calls: each part mapped, written whole)  $join_floor_ms   (rounds: ${times[join_floor]})"
 echo "  cat of the parts                                         $join_cat_ms   (rounds: ${times[join_cat]})"
 echo "  join/nocheck $(ratio "$join_ms" "$nocheck_ms")   nocheck/winefloor $(ratio "$nocheck_ms" "$join_floor_ms")   nocheck/cat $(ratio "$nocheck_ms" "$join_cat_ms")   join/cat $(ratio "$join_ms" "$join_cat_ms")   joined file equal to the source: $joined_ok"
+
+# Recovery volumes (bench/recovery_bench.cpp): the run with a set for k = 1 and k = 5
+# against the run without (k = 0), the three in turn, the order turned every round.
+# Each run prints: total, split and script, checksums, recovery data, other writing,
+# the whole set (ms).
+recovery_comparison() {
+    local exe="$build/bin/velk_recovery_bench.exe" rsource="$data/recovery-source.bin"
+    local rbytes=$((512 * 1048576)) r k line
+    if [ "$(stat -c %s "$rsource" 2>/dev/null)" != "$rbytes" ]; then
+        head -c "$rbytes" /dev/urandom >"$rsource" || return 1
+    fi
+    local order=(0 1 5)
+    for ((r = 0; r < rounds; r++)); do
+        for i in 0 1 2; do
+            k=${order[$(((i + r) % 3))]}
+            fresh_out
+            line=$(wine "$exe" run "$(winpath "$rsource")" "$(winpath "$out")" "$split_size" "$k") ||
+                { echo "bench: the run with k = $k failed: $line" >&2; return 1; }
+            times[recovery_$k]+="$line"$'\n'
+        done
+        echo "bench: recovery volumes, round $((r + 1)) done"
+    done
+    rm -rf "$out"
+}
+recovery_comparison || exit 1
+column_median() { echo "${times[recovery_$1]}" | grep . | awk -v c="$2" '{print $c}' | median; }
+echo "Recovery volumes, 512 MiB in parts of $split_size bytes, median of $rounds rounds (ms):"
+base=$(column_median 0 1)
+echo "  without a set (k = 0): $base"
+for k in 1 5; do
+    total=$(column_median "$k" 1)
+    echo "  k = $k: $total, ratio to the run without $(ratio "$total" "$base")"
+    awk -v t="$total" -v s="$(column_median "$k" 2)" -v c="$(column_median "$k" 3)" \
+        -v r="$(column_median "$k" 4)" -v w="$(column_median "$k" 5)" 'BEGIN {
+        printf "    share of the run: split and script %.1f %%, checksums %.1f %%, recovery data %.1f %%, other writing %.1f %%\n",
+            100 * s / t, 100 * c / t, 100 * r / t, 100 * w / t }'
+done
+echo "Address space while the set (k = 5) is made (MiB):"
+for space_mib in 1024 3584; do
+    sparse="$data/sparse-$space_mib.bin"
+    truncate -s "$((space_mib * 1048576))" "$sparse" || exit 1
+    fresh_out
+    line=$(wine "$build/bin/velk_recovery_bench.exe" space "$(winpath "$sparse")" "$(winpath "$out")" "$split_size" 5) ||
+        { echo "bench: the set failed on the $space_mib MiB source: $line" >&2; exit 1; }
+    echo "  $space_mib MiB source: $line"
+    rm -f "$sparse"
+done
+rm -rf "$out"
 velk_arch_note bench
 [ "$merged_ok" = yes ] && [ "$joined_ok" = yes ]

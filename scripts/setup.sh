@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick x11-apps xauth
-          cmake make googletest fp-utils-3.2.2 fonts-wine coreutils util-linux g++ unzip zip locales)
+          cmake make googletest fp-utils-3.2.2 fonts-wine coreutils util-linux g++ unzip zip locales par2)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -109,17 +109,25 @@ void OnGeneralInit(HWND page) {
     SettingsStore* store = appState.settings;
     CheckDlgButton(page, IDC_PREF_MIN_TO_TRAY, store->GetMinToTray() ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(page, IDC_PREF_SHELL_MENU, store->GetShellMenu() ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(page, IDC_PREF_RECOVERY_PARTS, EM_LIMITTEXT, 2, 0);
+    SetDlgItemInt(page, IDC_PREF_RECOVERY_PARTS, store->GetRecoveryParts(), FALSE);
+    SetWindowLongPtrA(page, GWLP_USERDATA, kPageFilled);
 }
 
 void OnGeneralCommand(HWND page, int id, int notification) {
     if ((id == IDC_PREF_MIN_TO_TRAY || id == IDC_PREF_SHELL_MENU) && notification == BN_CLICKED)
         MarkChanged(page);
+    // Two digits at most (the box takes no more), so every text it holds is in range.
+    if (id == IDC_PREF_RECOVERY_PARTS && notification == EN_CHANGE && PageFilled(page)) {
+        MarkChanged(page);
+    }
 }
 
 void OnGeneralApply(HWND page) {
     SettingsStore* store = appState.settings;
     store->SetMinToTray(IsChecked(page, IDC_PREF_MIN_TO_TRAY));
     store->SetShellMenu(IsChecked(page, IDC_PREF_SHELL_MENU));
+    store->SetRecoveryParts(GetDlgItemInt(page, IDC_PREF_RECOVERY_PARTS, nullptr, FALSE));
     // Explorer's entry changes at once, in step with what was stored.
     SetShellMenuEntry(store->GetShellMenu());
 }

@@ -12,6 +12,7 @@ constexpr char kDefaultName[] = "MRUDDefault";
 constexpr char kUseMruName[] = "UseMRUD";
 constexpr char kMinToTrayName[] = "MinToSysTray";
 constexpr char kShellMenuName[] = "ShlRtClkEn";
+constexpr char kRecoveryPartsName[] = "RecoveryParts";
 
 constexpr DWORD kNumberSize = sizeof(DWORD);
 constexpr DWORD kTextSize = kPathSize;
@@ -149,6 +150,11 @@ DWORD SettingsStore::Initialize() {
     if (status == StatusOk) status = next;
     next = InitFlag(kShellMenuName, &SettingsStore::SetShellMenu, true);
     if (status == StatusOk) status = next;
+    // A missing count, or one outside 0 to 99, gives way to 0: no recovery set.
+    if (GetNumber(kRecoveryPartsName) > kMaxRecoveryParts && !SetRecoveryParts(0) &&
+        status == StatusOk) {
+        status = StatusInitWriteFailed;
+    }
     return status;
 }
 
@@ -196,3 +202,12 @@ bool SettingsStore::GetMinToTray() { return GetFlag(kMinToTrayName); }
 bool SettingsStore::SetMinToTray(bool value) { return SetNumber(kMinToTrayName, value ? 1 : 0); }
 bool SettingsStore::GetShellMenu() { return GetFlag(kShellMenuName); }
 bool SettingsStore::SetShellMenu(bool value) { return SetNumber(kShellMenuName, value ? 1 : 0); }
+
+DWORD SettingsStore::GetRecoveryParts() {
+    DWORD parts = GetNumber(kRecoveryPartsName);
+    return parts <= kMaxRecoveryParts ? parts : 0;
+}
+
+bool SettingsStore::SetRecoveryParts(DWORD value) {
+    return value <= kMaxRecoveryParts && SetNumber(kRecoveryPartsName, value);
+}

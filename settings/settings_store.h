@@ -1,6 +1,9 @@
 #pragma once
 #include <windows.h>
 
+// How many parts the recovery set written with a split survives losing: 0 to 99.
+constexpr DWORD kMaxRecoveryParts = 99;
+
 enum RecentMode { RecentFirst = 1, RecentNext = 2 };
 
 // The program's only configuration object: values under HKCU\Software\Velk.
@@ -32,6 +35,9 @@ public:
     bool SetMinToTray(bool value);
     bool GetShellMenu();
     bool SetShellMenu(bool value);
+    // "RecoveryParts": 0 (no recovery set) to kMaxRecoveryParts; anything else reads as 0.
+    DWORD GetRecoveryParts();
+    bool SetRecoveryParts(DWORD value);
 
     // The ring of recent destination directories.
     bool AddRecentDir(const char* dir);

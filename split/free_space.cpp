@@ -70,3 +70,19 @@ int CheckFreeSpace(DWORD bytesNeeded) {
     }
     return choice == IDRETRY ? kEngineOk : kEngineCancelled;
 }
+
+bool DestinationSpace(unsigned long long* freeBytes, unsigned long long* totalBytes,
+                      DWORD* clusterBytes, bool* removable) {
+    char root[kPathSize];
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+    if (!FindRoot(root, sizeof root) ||
+        !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                           &totalClusters)) {
+        return false;
+    }
+    *clusterBytes = sectorsPerCluster * bytesPerSector;
+    *freeBytes = static_cast<unsigned long long>(*clusterBytes) * freeClusters;
+    *totalBytes = static_cast<unsigned long long>(*clusterBytes) * totalClusters;
+    *removable = GetDriveTypeA(root) == DRIVE_REMOVABLE;
+    return true;
+}

@@ -9,3 +9,9 @@ constexpr int kFreeSpaceUnknown = 1002;  // the volume could not be asked; nothi
 // another disk on a removable drive. 0 when there is room, one of the codes above
 // or 1000 otherwise.
 int CheckFreeSpace(DWORD bytesNeeded);
+
+// The volume of appState.destDir as it is now, without prompting: its free and
+// total bytes, the bytes of one cluster, and whether its drive is removable.
+// False when the volume cannot be asked.
+bool DestinationSpace(unsigned long long* freeBytes, unsigned long long* totalBytes,
+                      DWORD* clusterBytes, bool* removable);

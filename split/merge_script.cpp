@@ -15,6 +15,8 @@
 #include "split/run_end.h"
 #include "split/split_run.h"
 
+DWORD scriptRecoveryParts = 0;
+
 namespace {
 // The name as the script spells it, in the OEM code page: on the copy lines with
 // each % doubled (%...% is a variable), and on the closing echo line also with a

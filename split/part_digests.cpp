@@ -55,8 +55,8 @@ bool MakeRoom() {
     capacity = grown;
     return true;
 }
+}  // namespace
 
-// The part's file name as other systems show it: UTF-8. False when it has none.
 bool Utf8PartName(const char* name, DWORD part, char* out, int size) {
     char ansi[kPathSize + 16];
     wchar_t wide[kPathSize + 16];
@@ -64,7 +64,6 @@ bool Utf8PartName(const char* name, DWORD part, char* out, int size) {
            MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi, -1, wide, kPathSize + 16) != 0 &&
            WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, nullptr, nullptr) != 0;
 }
-}  // namespace
 
 void BeginPartDigests(DWORD parts, bool enabled) {
     Drop();

@@ -37,5 +37,9 @@ unsigned long long DigestListSize(const char* name);
 // Writes those lines into `writer`, opened at that size.
 bool WriteDigestList(MappedFile& writer, const char* name);
 
+// The file name of part `part` of `name` as other systems show it, in UTF-8, into
+// out of `size` bytes. False when the name has no UTF-8 spelling or does not fit.
+bool Utf8PartName(const char* name, DWORD part, char* out, int size);
+
 // Frees the digests kept for the script and the list.
 void EndPartDigests();

@@ -10,6 +10,7 @@
 #include "split/mapped_file.h"
 #include "split/part_digests.h"
 #include "split/run_end.h"
+#include "split/recovery_names.h"
 
 MappedFile* sourceReader = nullptr;
 MappedFile* partWriter = nullptr;
@@ -214,10 +215,11 @@ void TakeMeasuredSize() {
     ComputePartCount();
 }
 
-// A script or checksum list of an earlier run for this name would join the new
-// parts with old ones: it goes before the first part is written. False when one
-// stays (read-only, say), and the run writes nothing.
+// A script, checksum list or recovery set of an earlier run for this name would
+// join or rebuild the new parts with old ones: they go before the first part is
+// written. False when one stays (read-only, say), and the run writes nothing.
 bool RemoveEarlierJoin(const char* name) {
+    if (!RemoveRecoveryFiles(appState.destDir, name)) return false;
     for (const char* ending : {".bat", ".sha256"}) {
         char path[kPathSize];
         // A path too long for the buffer names no file that could be there.

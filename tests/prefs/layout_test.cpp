@@ -252,6 +252,10 @@ TEST(PreferencesTemplates, GeneralPageHasEveryControlAsDesigned) {
          kShown | BS_AUTOCHECKBOX | BS_VCENTER | WS_TABSTOP},
         {IDC_PREF_SHELL_MENU, "Button", "Shell Integration   (Display Right Click Menu in Explorer)",
          21, 55, 187, 11, kShown | BS_AUTOCHECKBOX | BS_VCENTER | WS_TABSTOP},
+        {IDC_PREF_RECOVERY_PARTS, "Edit", "", 21, 72, 16, 12,
+         kShown | WS_BORDER | WS_TABSTOP | ES_NUMBER | ES_RIGHT},
+        {-1, "Static", ": Parts the recovery volumes can rebuild (0 - 99)", 40, 74, 170, 8,
+         kShown | SS_LEFT},
     });
 }
 

@@ -151,6 +151,11 @@ TEST_F(PreferencesSheet, EveryControlEnablesApplyAndApplyWritesAndKeepsTheSheetO
         EXPECT_EQ(Number(0), ReadNumber("MinToSysTray"));
         EXPECT_EQ(Number(1), ReadNumber("ShlRtClkEn"));
 
+        SetDlgItemTextA(general, IDC_PREF_RECOVERY_PARTS, "12");
+        EXPECT_TRUE(ApplyEnabled(sheet));
+        ApplyNow(sheet);
+        EXPECT_EQ(Number(12), ReadNumber("RecoveryParts"));
+
         ClickControl(general, IDC_PREF_SHELL_MENU);
         EXPECT_TRUE(ApplyEnabled(sheet));
         PressSheetButton(sheet, PSBTN_OK);

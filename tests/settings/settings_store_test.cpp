@@ -54,7 +54,8 @@ TEST_F(SettingsStoreTest, FirstStartCreatesEveryValueWithItsDefaultTypeAndSize) 
     ExpectDword("UseMRUD", 0);
     ExpectDword("MinToSysTray", 1);
     ExpectDword("ShlRtClkEn", 1);
-    EXPECT_EQ(13u, VelkRegistry::ValueNames().size());
+    ExpectDword("RecoveryParts", 0);
+    EXPECT_EQ(14u, VelkRegistry::ValueNames().size());
     EXPECT_FALSE(store->GetUseMru());
     EXPECT_TRUE(store->GetMinToTray());
     EXPECT_TRUE(store->GetShellMenu());
@@ -88,6 +89,20 @@ TEST_F(SettingsStoreTest, StoredLimitAndDefaultOutsideTheRingAreBroughtIntoIt) {
         EXPECT_EQ(c.wantIndex, store->mruDefault);
         ExpectDword("MRUDLimit", c.wantLimit);
         ExpectDword("MRUDDefault", c.wantIndex);
+    }
+}
+
+TEST_F(SettingsStoreTest, RecoveryPartsOutsideZeroToNinetyNineGiveWayToZero) {
+    for (DWORD stored : {0u, 1u, 99u, 100u, 4294967295u}) {
+        SCOPED_TRACE("stored " + std::to_string(stored));
+        ASSERT_TRUE(VelkRegistry::DeleteKey());
+        VelkRegistry::WriteDword("RecoveryParts", stored);
+        auto store = Start();
+        DWORD want = stored <= 99 ? stored : 0;
+        ExpectDword("RecoveryParts", want);
+        EXPECT_EQ(want, store->GetRecoveryParts());
+        EXPECT_FALSE(store->SetRecoveryParts(100));
+        EXPECT_TRUE(store->SetRecoveryParts(99));
     }
 }
 

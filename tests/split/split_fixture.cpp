@@ -46,18 +46,3 @@ bool MakeReadOnlyFile(const std::string& path) {
     return false;
 }
 
-std::string UnixPathOf(const std::string& windowsPath) {
-    using UnixNameCall = char*(CDECL*)(LPCWSTR);
-    auto unixName = reinterpret_cast<UnixNameCall>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    WCHAR wide[MAX_PATH];
-    if (unixName == nullptr ||
-        MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH) == 0) {
-        return "";
-    }
-    char* name = unixName(wide);
-    if (name == nullptr) return "";
-    std::string path = name;
-    HeapFree(GetProcessHeap(), 0, name);
-    return path;
-}

@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "tests/support/test_files.h"
+#include "tests/support/unix_command.h"
 
 class SplitTest : public ::testing::Test {
 protected:
@@ -34,9 +35,6 @@ protected:
     ScratchDir sources_;
     ScratchDir dest_;
 };
-
-// The Linux path of a file of the prefix, for commands run from Linux ("" if none).
-std::string UnixPathOf(const std::string& windowsPath);
 
 // Makes path a read-only file. False when the platform here lets such a file be
 // opened for writing all the same (Wine run as root ignores the attribute).

@@ -14,3 +14,6 @@ int RunUnixCommand(const std::string& shellCommand, DWORD timeoutMs = 60000);
 // Real X input on the virtual display, as a person gives it: xdotool arguments,
 // e.g. XInput("key Tab"), XInput("type --delay 20 'C:\\data.zip'").
 int XInput(const std::string& xdotoolArguments);
+
+// The Linux path of a file of the prefix, for commands run from Linux ("" if none).
+std::string UnixPathOf(const std::string& windowsPath);

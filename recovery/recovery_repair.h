@@ -1,0 +1,30 @@
+// Checks the parts of a split against the recovery set beside them and rebuilds
+// the missing or damaged ones, for the join to call before it copies.
+#pragma once
+#include <windows.h>
+
+enum class RepairOutcome {
+    Whole,       // every part matches the set; nothing written
+    Rebuilt,     // the parts listed were rebuilt and match the set
+    TooDamaged,  // more is lost than the set can rebuild; nothing written
+    NoSet,       // no usable set for the name beside the parts
+    Failed       // the set or a part could not be read or written; good parts untouched
+};
+
+constexpr DWORD kRebuiltListed = 256;
+
+struct RepairReport {
+    RepairOutcome outcome;
+    DWORD parts;         // parts the set describes
+    DWORD badParts;      // missing or damaged
+    DWORD lostSlices;    // slices to rebuild
+    DWORD spareSlices;   // recovery slices found whole
+    DWORD rebuiltCount;  // parts rebuilt
+    DWORD rebuilt[kRebuiltListed];  // their numbers, the first kRebuiltListed
+};
+
+// folder ends in a backslash; name is the source's file name ("data.zip"). Reads
+// "<name>.par2" and "<name>.volXX+YY.par2" there and checks "<name>.001" onwards.
+// A rebuilt part is written aside and takes its name only once its MD5 matches
+// the set's. True for Whole and Rebuilt.
+bool RepairParts(const char* folder, const char* name, RepairReport* report);
