@@ -6,7 +6,8 @@
 // Counts the running instances; lives in the section shared by all of them.
 extern volatile LONG instanceCounter;
 
-// sourcePath := text when it names an existing path and fits, else empty.
+// sourcePath := text when it names an existing path, else empty; a path longer
+// than Windows allows gets its box.
 void SetInitialSource(const char* text);
 
 // The first instance notes its session, so that a start of another session does
