@@ -114,15 +114,6 @@ bool ReadPathBox(HWND window, int id, char (&path)[kPathSize]) {
     return CopyPath(path, text);
 }
 
-// A box's path that cannot be taken: said so, and the user corrects it in place.
-void RefuseBoxPath(HWND window, int id) {
-    ShowPathTooLong(window);
-    HWND box = Control(window, id);
-    SetFocus(box);
-    SendMessageA(box, id == IDC_DEST_BOX ? CB_SETEDITSEL : EM_SETSEL, 0,
-                 id == IDC_DEST_BOX ? MAKELPARAM(0, -1) : -1);
-}
-
 bool SourceExists() {
     return appState.sourcePath[0] != '\0' && PathFileExistsA(appState.sourcePath);
 }
@@ -201,8 +192,9 @@ void OnInitDialog(HWND window) {
 
 void OnSourceBoxLeft(HWND window) {
     if (!FocusLeftTheForm(window)) return;
+    // A path that cannot be taken is said so and left empty: Split then asks for one.
     if (!ReadPathBox(window, IDC_SOURCE_BOX, appState.sourcePath)) {
-        RefuseBoxPath(window, IDC_SOURCE_BOX);
+        ShowPathTooLong(window);
         return;
     }
     if (!SourceExists()) return;
@@ -223,7 +215,7 @@ void OnDestinationBoxLeft(HWND window) {
     if (ReadPathBox(window, IDC_DEST_BOX, appState.destDir)) {
         ValidateDestination(window, appState.destDir);
     } else {
-        RefuseBoxPath(window, IDC_DEST_BOX);
+        ShowPathTooLong(window);
     }
     destinationCheckRunning = false;
 }

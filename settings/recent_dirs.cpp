@@ -31,15 +31,18 @@ bool SettingsStore::AddRecentDir(const char* dir) {
     // A slot that cannot be read (unreadable, or holding no path) is someone's
     // entry all the same: it is left alone, never taken for empty.
     bool unreadable[kMaxRecentSlot + 1] = {};
+    auto leftAlone = [&unreadable](DWORD slot) { return slot <= kMaxRecentSlot && unreadable[slot]; };
     DWORD start = mruDefault == 0 ? 1 : mruDefault;
     DWORD walk = start;
     // mruLimit steps take the walk once round the ring, back to its start.
     for (DWORD step = 0; step < mruLimit; ++step) {
         char slot[kPathSize] = {};
         DWORD status = GetRecentDir(slot, static_cast<int>(walk));
-        unreadable[walk] = status != StatusOk && status != StatusNotFound;
-        if (!unreadable[walk] && std::strcmp(slot, text) == 0) return true;  // no reordering
-        if (!unreadable[walk] && slot[0] == '\0') {
+        // Slots outside the ring (a field set wrongly) read as empty, as they always did.
+        bool readable = status == StatusOk || status == StatusNotFound || status == StatusBadIndex;
+        if (walk <= kMaxRecentSlot) unreadable[walk] = !readable;
+        if (readable && std::strcmp(slot, text) == 0) return true;  // no reordering
+        if (readable && slot[0] == '\0') {
             SetRecentDir(text, static_cast<int>(walk));
             if (mruDefault != 0) {
                 SetMruDefault(walk);
@@ -53,10 +56,10 @@ bool SettingsStore::AddRecentDir(const char* dir) {
     // Every slot is taken: the one below the default index gets the directory, or
     // the next readable one below it.
     DWORD target = mruDefault == 1 ? mruLimit : (mruDefault == 0 ? 1 : mruDefault - 1);
-    for (DWORD step = 1; step < mruLimit && unreadable[target]; ++step) {
+    for (DWORD step = 1; step < mruLimit && leftAlone(target); ++step) {
         target = target == 1 ? mruLimit : target - 1;
     }
-    if (unreadable[target]) return true;  // none can be overwritten
+    if (leftAlone(target)) return true;  // none can be overwritten
     if (SetMruDefault(target)) {
         mruDefault = target;
         SetRecentDir(text, static_cast<int>(target));

@@ -332,6 +332,19 @@ TEST_F(VelkInstances, AStartWritesExplorersEntryOnlyWhenMissingOrStaleAndNeverFo
     EXPECT_EQ("(no such key)", ShellEntryText());
 }
 
+TEST_F(VelkInstances, ACopyStartedFromARemovableDriveWritesNoExplorerEntry) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    const std::string copy = std::string(FloppyDrive::kRoot) + "velk.exe";
+    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), copy.c_str(), FALSE)) << GetLastError();
+    VelkProcess* process = StartCommandLine(Quoted(copy));
+    ASSERT_NE(nullptr, process);
+    ASSERT_NE(nullptr, WaitForWindow(process));
+    EXPECT_EQ("(no such key)", ShellEntryText("command"));
+    TerminateProcess(process->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(process));
+}
+
 TEST_F(VelkInstances, ExplorersEntryHandsTheFileToTheRunningInstanceOrStartsWithIt) {
     // The registered command with %1 replaced by a path with blanks, as Explorer runs it.
     auto runEntry = [&] {
