@@ -204,7 +204,7 @@ DWORD SettingsStore::GetRecentDir(char* buffer, int index) {
 bool SettingsStore::SetRecentDir(const char* buffer, int index) {
     if (!InSlotRange(index)) return false;
     // Only a whole path is stored: never one cut to fit.
-    if (strnlen(buffer, kPathSize) == kPathSize || !FitsPath(buffer)) return false;
+    if (!FitsPath(buffer)) return false;
     char name[16];
     SlotName(name, index);
     char text[kPathSize] = {};

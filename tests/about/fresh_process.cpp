@@ -23,8 +23,7 @@ void DeleteKeyTree(HKEY root, const std::string& path) {
 }  // namespace
 
 int RunTestInFreshProcess(const std::string& filter, const std::string& programName,
-                          const std::vector<ProgramSetting>& settings,
-                          const std::vector<FileBeside>& beside) {
+                          const std::vector<ProgramSetting>& settings) {
     char program[MAX_PATH];
     GetModuleFileNameA(nullptr, program, sizeof(program));
     ScratchDir copyDir;
@@ -33,9 +32,6 @@ int RunTestInFreshProcess(const std::string& filter, const std::string& programN
     if (!programName.empty()) {
         run = copyDir / programName;
         if (!CopyFileA(program, run.c_str(), FALSE)) return -1;
-        for (const FileBeside& file : beside) {
-            if (!CopyFileA(file.from.c_str(), (copyDir / file.name).c_str(), FALSE)) return -1;
-        }
         programKey = kAppDefaults + programName;
         for (const ProgramSetting& setting : settings) {
             std::string path = setting.subkey.empty() ? programKey : programKey + "\\" + setting.subkey;

@@ -13,16 +13,8 @@ struct ProgramSetting {
     std::string value;   // e.g. "" (not loaded), "win95"
 };
 
-// A file put beside the copy: the file at `from`, under the name `name`.
-struct FileBeside {
-    std::string from;
-    std::string name;
-};
-
 // Runs the test named by filter (DISABLED_ tests included) and returns the exit
-// code: 0 when it passed. With a programName, the run is of a copy of this program
-// of that name, alone in a folder but for the files beside it, under the settings
-// given, which are removed again afterwards.
+// code: 0 when it passed. With settings, the run is of a copy of this program
+// named programName, and the settings are removed again afterwards.
 int RunTestInFreshProcess(const std::string& filter, const std::string& programName = "",
-                          const std::vector<ProgramSetting>& settings = {},
-                          const std::vector<FileBeside>& beside = {});
+                          const std::vector<ProgramSetting>& settings = {});

@@ -1,191 +1,91 @@
-// Paths that pass 259 bytes in UTF-8 but not 259 characters, through every route
-// into the main window, in a program that runs with UTF-8 as velk.exe does: each
-// is split exactly, or refused with its box before anything is written.
+// Paths past 259 bytes in UTF-8 (this program's code page, as velk.exe's) but not 259 characters,
+// through every route into the main window: split exactly, or refused with a box before any write.
 #include <windows.h>
-#include <shlwapi.h>
+#include <shlobj.h>
 
-#include <cstring>
 #include <string>
 
+#include "app/startup.h"
 #include "core/app_state.h"
 #include "res/resource.h"
 #include "settings/settings_store.h"
 #include "tests/app/main_window_fixture.h"
-#include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
 namespace {
+enum Route { ByFileBox, ByDestinationBox, ByDrop, ByHandOff, ByCommandLine };
+constexpr char kSplit[] = "Split Successfully";
 constexpr char kTooLong[] = "longer than Windows allows (259 characters), so VELK cannot use it";
-constexpr char kNamesTooLong[] = "The files of this split would have paths longer than Windows allows";
 
-enum Route { ByFileBox, ByDestinationBox, ByDrop, ByHandOff };
-enum Outcome { Splits, PathRefused, NamesRefused };
-
-// start, then as many `unit` as bring it with `end` to `characters` characters.
-std::string Grown(const std::string& start, const char* unit, std::size_t characters,
-                  const std::string& end = "") {
-    std::string path = start;
-    while (PathCharacters((path + unit + end).c_str()) <= characters) path += unit;
-    return path + end;
+std::string Times(const char* unit, int count) { return count == 0 ? "" : unit + Times(unit, count - 1); }
+// Folders below path of at most `characters` characters, in levels of 40 units (a Linux name takes 255 bytes).
+std::string MadeFolders(std::string path, const std::string& level, std::size_t characters) {
+    while (PathCharacters((path + "\\" + level).c_str()) <= characters) path += "\\" + level;
+    return SHCreateDirectoryExA(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS ? path : "(not made)";
 }
 
-// Folders below start made one level at a time (a level of at most 40 units, as a
-// Linux file name takes at most 255 bytes), to about `characters` characters.
-std::string MadeFolders(const std::string& start, const char* unit, std::size_t characters) {
-    std::string path = start;
-    for (int inLevel = 0; PathCharacters((path + "\\" + unit).c_str()) <= characters; ++inLevel) {
-        if (inLevel == 40) {
-            if (!CreateDirectoryA(path.c_str(), nullptr)) return "(not made) " + path;
-            path += "\\";
-            inLevel = 0;
-        }
-        path += unit;
-    }
-    return CreateDirectoryA(path.c_str(), nullptr) ? path : "(not made) " + path;
-}
-
-class Utf8LongPaths : public MainWindowTest {
-protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (GetACP() != CP_UTF8) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not UTF-8";
-    }
-    void HandOffText(const std::string& text) {
-        COPYDATASTRUCT data{kHandOffTag, static_cast<DWORD>(text.size() + 1),
-                            const_cast<char*>(text.c_str())};
-        SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-        Settle();
-    }
-    ScratchDir scratch_;
-};
+using Utf8LongPaths = MainWindowTest;
 }  // namespace
 
 TEST_F(Utf8LongPaths, EveryRouteTakesThePathWholeOrRefusesItWithItsBox) {
-    // Folders of about 200 characters (about 400 and 600 bytes).
-    const std::string cyrillic = MadeFolders(scratch_ / "Отчёты ", "ж", 200);
-    const std::string chinese = MadeFolders(scratch_ / "数据 ", "数", 200);
-    for (const std::string& folder : {cyrillic, chinese}) ASSERT_TRUE(PathIsDirectoryA(folder.c_str())) << folder;
-    const std::string ascii = scratch_ / "data.bin";
-    // 259 characters exactly: taken whole, but its parts' names would be longer.
-    const std::string full = Grown(cyrillic + "\\", "ф", 259, ".bin");
-    ASSERT_EQ(259u, PathCharacters(full.c_str()));
-    std::vector<std::string> sources = {ascii, cyrillic + "\\Отчёт 2026.zip", chinese + "\\数据.bin", full};
+    if (GetACP() != CP_UTF8) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not UTF-8";
+    ScratchDir scratch;
+    const std::string cyrillic = MadeFolders(scratch.path(), Times("ж", 40), 200);  // about 360 bytes
+    const std::string chinese = MadeFolders(scratch.path(), Times("数", 40), 200);   // about 520 bytes
+    std::string full = cyrillic + "\\";  // 259 characters: taken, but its parts' names are longer
+    while (PathCharacters((full + "ф.bin").c_str()) <= 259) full += "ф";
+    full += ".bin";
+    const std::string sources[] = {scratch / "data.bin", cyrillic + "\\Отчёт 2026.zip", chinese + "\\数据.bin", full};
     for (const std::string& source : sources) ASSERT_TRUE(WritePattern(source, 600000)) << source;
-
-    struct Row {
-        Route route;
-        std::string path;  // the source, or for DestinationBox the destination
-        Outcome outcome;
-    } rows[] = {
-        {ByFileBox, sources[1], Splits},
-        {ByFileBox, sources[2], Splits},
-        {ByFileBox, full, NamesRefused},
-        {ByFileBox, full + ".bak", PathRefused},  // its first 259 characters name a file
-        {ByDestinationBox, cyrillic, Splits},
-        {ByDestinationBox, chinese, Splits},
-        {ByDestinationBox, Grown(chinese + "\\", "数", 260), PathRefused},
-        {ByDrop, sources[2], Splits},
-        {ByDrop, full + ".bak", PathRefused},
-        {ByHandOff, "\"" + sources[1] + "\"", Splits},
-        {ByHandOff, full + ".bak", PathRefused},
+    const std::string tooLong = full + ".bak";  // its first 259 characters name a file
+    const struct { Route route; std::string path; const char* box; } rows[] = {
+        {ByFileBox, sources[1], kSplit},       {ByFileBox, full, "would have paths longer than Windows"},
+        {ByFileBox, tooLong, kTooLong},        {ByDestinationBox, chinese, kSplit},
+        {ByDestinationBox, tooLong, kTooLong}, {ByDrop, sources[2], kSplit},
+        {ByDrop, tooLong, kTooLong},           {ByHandOff, sources[1], kSplit},
+        {ByHandOff, tooLong, kTooLong},        {ByCommandLine, sources[2], kSplit},
+        {ByCommandLine, tooLong, kTooLong},
     };
-    int index = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE("row " + std::to_string(index++) + ": " + row.path);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path);
+        std::string source = row.route == ByDestinationBox ? sources[0] : row.path;
+        std::string dest = row.route == ByDestinationBox ? row.path : source.substr(0, source.rfind('\\'));
+        MessageBoxAnswerer boxes;
+        if (row.route == ByCommandLine) SetInitialSource(row.path.c_str());
         Open();
         ChooseSize(0);  // 256 KB: three parts
-        std::string source = row.route == ByDestinationBox ? ascii : sources[1];
-        std::string dest = row.route == ByDestinationBox ? row.path : cyrillic;
-        MessageBoxAnswerer boxes;
-        switch (row.route) {
-            case ByFileBox:
-                TypeAndLeave(IDC_SOURCE_BOX, row.path, IDC_BROWSE_SOURCE);
-                source = row.path;
-                dest = source.substr(0, source.rfind('\\'));
-                break;
-            case ByDrop:
-                Drop({row.path});
-                source = row.path;
-                dest = source.substr(0, source.rfind('\\'));
-                break;
-            case ByHandOff:
-                HandOffText(row.path);
-                source = sources[1];
-                break;
-            case ByDestinationBox:
-                TypeAndLeave(IDC_SOURCE_BOX, source, IDC_BROWSE_SOURCE);
-                break;
-        }
-        if (row.route != ByHandOff && row.route != ByDrop) TypeAndLeave(IDC_DEST_BOX, dest, IDC_BROWSE_DEST);
+        if (row.route == ByFileBox || row.route == ByDestinationBox) TypeAndLeave(IDC_SOURCE_BOX, source, IDC_SPLIT);
+        if (row.route == ByDrop) Drop({row.path});
+        COPYDATASTRUCT data{kHandOffTag, static_cast<DWORD>(row.path.size() + 1), const_cast<char*>(row.path.c_str())};
+        if (row.route == ByHandOff) SendMessageA(window_, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        TypeAndLeave(IDC_DEST_BOX, dest, IDC_SPLIT);
         std::vector<std::string> before = ListFiles(dest);
-        if (row.outcome == PathRefused) {
-            ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-            EXPECT_NE(std::string::npos, boxes.Last().text.find(kTooLong)) << boxes.Describe();
-            EXPECT_EQ(window_, boxes.Last().owner);
-            EXPECT_STREQ("", row.route == ByDestinationBox ? appState.destDir : appState.sourcePath);
-        }
         Click(IDC_SPLIT);
-        std::string name = source.substr(source.rfind('\\') + 1);
-        std::string text;
-        for (const SeenBox& box : boxes.Seen()) text += box.text + "\n";
-        if (row.outcome != Splits) {
-            EXPECT_EQ(std::string::npos, text.find("Split Successfully")) << text;
-            EXPECT_EQ(before, ListFiles(dest)) << "written for a path refused";
-            if (row.outcome == NamesRefused) {
-                EXPECT_NE(std::string::npos, text.find(kNamesTooLong)) << text;
-            }
-        } else {
-            EXPECT_NE(std::string::npos, text.find("Split Successfully\n#Parts\t : 3 part(s) \nTarget Dir\t : " +
-                                                   dest + "\\"))
-                << text;
+        const std::string seen = boxes.Describe();
+        EXPECT_NE(std::string::npos, seen.find(row.box)) << seen;
+        const std::string name = dest + "\\" + source.substr(source.rfind('\\') + 1);
+        EXPECT_TRUE(row.box == kSplit || before == ListFiles(dest)) << "written for a path refused";
+        if (row.box == kSplit) {
             std::vector<char> joined;
-            for (const char* part : {".001", ".002", ".003"}) {
-                std::vector<char> bytes = ReadBytes(dest + "\\" + name + part);
-                joined.insert(joined.end(), bytes.begin(), bytes.end());
-            }
-            EXPECT_TRUE(joined == PatternBytes(600000)) << "the parts do not join to " << source;
-            EXPECT_TRUE(FileExists(dest + "\\" + name + ".sha256"));
-            EXPECT_TRUE(FileExists(dest + "\\" + name + ".bat") ||
-                        text.find("No merge script was written") != std::string::npos)
-                << text;
-            for (const std::string& file : ListFiles(dest)) {
-                if (file.compare(0, name.size(), name) == 0 && file != name) {
-                    DeleteFileA((dest + "\\" + file).c_str());
-                }
-            }
+            for (const char* part : {".001", ".002", ".003"}) for (char c : ReadBytes(name + part)) joined.push_back(c);
+            EXPECT_TRUE(joined == PatternBytes(600000)) << "the parts do not join to the source";
+            EXPECT_TRUE(FileExists(name + ".sha256"));
+            EXPECT_TRUE(FileExists(name + ".bat") || seen.find("No merge script") != std::string::npos) << seen;
         }
-        DestroyWindow(window_);
-        window_ = nullptr;
-        Settle();
-        TakeQuitMessage();
-        ResetAppState();
+        TearDown(), SetUp();  // the window closed, and opened afresh for the next row
     }
 }
 
-TEST_F(Utf8LongPaths, ARecentFolderOfTheEarlierVersionIsListedWholeAndKept) {
-    // The earlier version stored 260 bytes of its ANSI code page: 259 characters
-    // and the terminator, which in UTF-8 take 518 bytes and more.
-    std::wstring folder = L"D:\\";
-    while (folder.size() < 258) folder += L'ж';
-    folder += L'\\';
-    std::wstring stored = folder + L'\0';
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Velk", 0, nullptr, 0,
-                                             KEY_WRITE, nullptr, &key, nullptr));
-    RegSetValueExW(key, L"MRUD1", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
-                   static_cast<DWORD>(stored.size() * sizeof(wchar_t)));
-    RegCloseKey(key);
-    char utf8[kPathSize] = "";
-    ASSERT_NE(0, WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr));
-    ASSERT_GT(std::strlen(utf8), 500u);
-
+TEST_F(Utf8LongPaths, ARecentFolderTheEarlierVersionStoredIsListedWholeAndKept) {
+    if (GetACP() != CP_UTF8) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not UTF-8";
+    // The earlier version's 260 bytes: 259 characters and the terminator, 514 bytes in UTF-8.
+    const std::string folder = "D:\\" + Times("ж", 255) + "\\";
+    ASSERT_TRUE(VelkRegistry::WriteText("MRUD1", folder, static_cast<DWORD>(folder.size() + 1)));
     SetUseMru(true);
     Open();
     EXPECT_EQ(1, SendMessageA(Item(IDC_DEST_BOX), CB_GETCOUNT, 0, 0)) << "listed once";
-    EXPECT_STREQ(utf8, appState.destDir);
-    // The next split's destination goes into the next slot, beside it.
+    EXPECT_EQ(folder, appState.destDir);
     ASSERT_TRUE(appState.settings->AddRecentDir("D:\\next\\"));
-    char read[kPathSize] = "";
-    EXPECT_EQ(StatusOk, appState.settings->GetRecentDir(read, 1));
-    EXPECT_STREQ(utf8, read);
+    EXPECT_EQ(folder, VelkRegistry::Read("MRUD1").Text()) << "overwritten";
+    EXPECT_EQ("D:\\next\\", VelkRegistry::Read("MRUD2").Text());
 }

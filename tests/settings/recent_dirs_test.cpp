@@ -183,21 +183,12 @@ TEST_F(RecentDirsTest, TheListSurvivesARestart) {
 }
 
 TEST_F(RecentDirsTest, AnEntryThatIsNoPathIsLeftAloneByEveryAddition) {
-    StartWithLimit(5);
+    StartWithLimit(3);
     Add("D:\\a\\");
-    VelkRegistry::WriteText("MRUD2", std::string(300, 'x'), 300);  // 300 characters: no path
-    VelkRegistry::WriteText("MRUD3", std::string(260, 'y'), 260);  // 260, without terminator
-    Add("D:\\b\\");
-    Add(std::string(259, 'y'));  // not the unterminated entry cut to 259
-    EXPECT_EQ(Join({"D:\\a\\", std::string(300, 'x'), std::string(260, 'y'), "D:\\b\\",
-                    std::string(259, 'y')}),
-              Join(Slots()));
-    // The list is full: the slots below the default index that cannot be read are passed.
-    Add("D:\\c\\");
-    Add("D:\\d\\");
-    EXPECT_EQ(Join({"D:\\d\\", std::string(300, 'x'), std::string(260, 'y'), "D:\\c\\",
-                    std::string(259, 'y')}),
-              Join(Slots()));
+    VelkRegistry::WriteText("MRUD2", std::string(260, 'y'), 260);  // 260 characters, no terminator
+    Add(std::string(259, 'y'));  // not that entry cut to 259 characters: slot 3
+    Add("D:\\b\\");            // the list is full: slot 2 is passed, slot 1 taken
+    EXPECT_EQ(Join({"D:\\b\\", std::string(260, 'y'), std::string(259, 'y')}), Join(Slots()));
     EXPECT_EQ(1u, store_->mruDefault);
 }
 

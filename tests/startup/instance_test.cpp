@@ -335,9 +335,8 @@ TEST_F(VelkInstances, AStartWritesExplorersEntryOnlyWhenMissingOrStaleAndNeverFo
 TEST_F(VelkInstances, ACopyStartedFromARemovableDriveWritesNoExplorerEntry) {
     SKIP_WITHOUT_FLOPPY();
     FloppyDrive floppy;
-    const std::string copy = std::string(FloppyDrive::kRoot) + "velk.exe";
-    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), copy.c_str(), FALSE)) << GetLastError();
-    VelkProcess* process = StartCommandLine(Quoted(copy));
+    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), "A:\\velk.exe", FALSE)) << GetLastError();
+    VelkProcess* process = StartCommandLine("A:\\velk.exe");
     ASSERT_NE(nullptr, process);
     ASSERT_NE(nullptr, WaitForWindow(process));
     EXPECT_EQ("(no such key)", ShellEntryText("command"));

@@ -5,11 +5,9 @@
 
 #include <string>
 
-#include "core/app_state.h"
 #include "gtest/gtest.h"
 #include "res/resource.h"
 #include "tests/startup/velk_process.h"
-#include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
 using Utf8Start = VelkProcessTest;
@@ -36,45 +34,4 @@ TEST_F(Utf8Start, PathsComeInFromExplorersVerbAndFromALaterStart) {
     EXPECT_EQ(0, WaitForExit(later));
     EXPECT_EQ(other, ControlText(first->window, IDC_SOURCE_BOX));
     EXPECT_EQ(1u, MainWindows().size());
-}
-
-TEST_F(Utf8Start, APathPast259BytesComesInWholeAndOnePast259CharactersGetsItsBox) {
-    if (GetACP() != CP_UTF8) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not UTF-8";
-    ScratchDir scratch;
-    std::string folder = scratch / "Папка ";
-    while (PathCharacters(folder.c_str()) < 200) folder += "ж";
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const std::string file = folder + "\\Отчёт 2026.zip";  // about 420 bytes
-    std::string full = folder + "\\";
-    while (PathCharacters((full + "ф.bin").c_str()) <= 259) full += "ф";
-    full += ".bin";
-    ASSERT_TRUE(WritePattern(file, 1000));
-    ASSERT_TRUE(WritePattern(full, 1000));
-    const std::string tooLong = full + ".bak";  // its first 259 characters name a file
-    auto expectRefusedBy = [&](VelkProcess* process, HWND owner) {
-        HWND box = WaitForMessageBox(process);
-        ASSERT_NE(nullptr, box) << "no box for the path of 263 characters";
-        SeenBox seen = ReadMessageBox(box);
-        EXPECT_NE(std::string::npos, seen.text.find("longer than Windows allows (259 characters)")) << seen.text;
-        EXPECT_EQ(owner, seen.owner);
-        PressBoxButton(box, IDOK);
-    };
-
-    // A first start: the box before the window, which opens without a source.
-    VelkProcess* first = Start("\"" + tooLong + "\"");
-    ASSERT_NE(nullptr, first);
-    expectRefusedBy(first, nullptr);
-    ASSERT_NE(nullptr, WaitForWindow(first));
-    EXPECT_EQ("", ControlText(first->window, IDC_SOURCE_BOX));
-
-    VelkProcess* later = Start("\"" + file + "\"");
-    ASSERT_NE(nullptr, later);
-    EXPECT_EQ(0, WaitForExit(later));
-    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
-    // A later start: the running window says so, and keeps its source.
-    later = Start(tooLong);
-    ASSERT_NE(nullptr, later);
-    EXPECT_EQ(0, WaitForExit(later));
-    expectRefusedBy(first, first->window);
-    EXPECT_EQ(file, ControlText(first->window, IDC_SOURCE_BOX));
 }
