@@ -267,7 +267,7 @@ bool WriteScriptAndList(const char* name) {
     // The paths are formed after the check, which forms its messages in scratchText.
     if (scripted &&
         (!FormatText(scratchText, sizeof scratchText, "%s%s.bat", appState.destDir, name) ||
-         !WriteWhole(scriptSize, [&] {
+         !FitsPath(scratchText) || !WriteWhole(scriptSize, [&] {
              ScriptOut out(partWriter);
              PutScript(out, scriptName, echoName, parts, hashes);
              return out.ok() && out.size() == scriptSize;
@@ -277,7 +277,7 @@ bool WriteScriptAndList(const char* name) {
     bool listed =
         listSize == 0 ||
         (FormatText(scratchText, sizeof scratchText, "%s%s.sha256", appState.destDir, name) &&
-         WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
+         FitsPath(scratchText) && WriteWhole(listSize, [&] { return WriteDigestList(*partWriter, name); }));
     if (listed && !scripted) TellHowToJoin(name, parts);
     return listed;
 }

@@ -132,10 +132,10 @@ bool WritePart(const char* name, DWORD index, DWORD length) {
     if (partWriter == nullptr) return false;
     bool written = false;
     // The run reported this part before it was created (ReadyForPart).
-    // A path that does not fit the buffer names no file that could be created.
+    // A path longer than Windows takes names no file that could be created.
     if (FormatText(scratchText, sizeof scratchText, "%s%s.%03lu", appState.destDir, name,
                    static_cast<unsigned long>(index)) &&
-        partWriter->OpenForWrite(scratchText, length)) {
+        FitsPath(scratchText) && partWriter->OpenForWrite(scratchText, length)) {
         StartPartDigest(index);
         written = true;
         while (written && progress.partDone < length) {
@@ -171,8 +171,8 @@ void TakeMeasuredSize() {
 bool RemoveEarlierJoin(const char* name) {
     for (const char* ending : {".bat", ".sha256"}) {
         char path[kPathSize];
-        // A path too long for the buffer names no file that could be there.
-        if (!FormatText(path, sizeof path, "%s%s%s", appState.destDir, name, ending)) continue;
+        // A path longer than Windows takes names no file that could be there.
+        if (!FormatText(path, sizeof path, "%s%s%s", appState.destDir, name, ending) || !FitsPath(path)) continue;
         if (DeleteFileA(path)) continue;
         DWORD attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
