@@ -68,16 +68,23 @@ bool FormHelpPath(char* path, std::size_t capacity) {
     // The folder keeps its last backslash; the shell's helper steps by character,
     // so a folder such as 予定表 (last byte 0x5C) is no separator of its own.
     *PathFindFileNameA(program) = '\0';
-    if (!FormatText(path, capacity, "%s%s", program, kHelpFileName)) {
+    if (!FormatText(path, capacity, "%s%s", program, kHelpFileName) || !FitsPath(path)) {
         path[0] = '\0';
         return false;
     }
     return true;
 }
 
-// A path that cannot be formed whole opens nothing: a cut one could name another file.
+// A path that cannot be formed whole opens nothing: a cut one could name another
+// file. A file that is not there is said to be missing, rather than nothing shown.
 void OpenHelpFile(HWND owner) {
     char helpPath[kPathSize];
-    if (!FormHelpPath(helpPath, sizeof(helpPath))) return;
+    DWORD attributes = FormHelpPath(helpPath, sizeof(helpPath)) ? GetFileAttributesA(helpPath)
+                                                                 : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ShowMessage(owner, "The help file VELK.chm is missing: it belongs in the folder of velk.exe.",
+                    MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     HtmlHelpA(owner, helpPath, HH_DISPLAY_TOPIC, 0);
 }

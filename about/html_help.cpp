@@ -29,12 +29,22 @@ HMODULE LoadRegisteredControl() {
     return LoadLibraryA(path);
 }
 
+// By its full path in the system folder: loaded by name alone, the control would
+// be searched for in the program's folder first, where anyone could put one.
+HMODULE LoadFromSystemFolder() {
+    char path[kPathSize];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length >= sizeof path) return nullptr;
+    if (!CopyText(path + length, sizeof path - length, "\\hhctrl.ocx")) return nullptr;
+    return LoadLibraryA(path);
+}
+
 }  // namespace
 
 extern "C" HWND WINAPI HtmlHelpA(HWND caller, LPCSTR file, UINT command, DWORD_PTR data) {
     if (hhctrlModule == nullptr && !helpLoadFailed) {
         hhctrlModule = LoadRegisteredControl();
-        if (hhctrlModule == nullptr) hhctrlModule = LoadLibraryA("hhctrl.ocx");
+        if (hhctrlModule == nullptr) hhctrlModule = LoadFromSystemFolder();
         if (hhctrlModule == nullptr) {
             helpLoadFailed = true;
             return nullptr;

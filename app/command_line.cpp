@@ -35,9 +35,9 @@ const char* ArgumentText(const char* commandLine) { return ArgumentTextOf(comman
 
 const wchar_t* ArgumentText(const wchar_t* commandLine) { return ArgumentTextOf(commandLine); }
 
-bool PathFromArgument(const char* text, char (&path)[kPathSize]) {
+ArgumentNames PathFromArgument(const char* text, char (&path)[kPathSize]) {
     path[0] = '\0';
-    if (text == nullptr) return false;
+    if (text == nullptr) return ArgumentNames::Nothing;
     const char* start = text;
     std::size_t length = std::strlen(text);
     // One pair of enclosing quotes, as the shell writes a path with blanks; blanks
@@ -51,12 +51,14 @@ bool PathFromArgument(const char* text, char (&path)[kPathSize]) {
             length = end - 2;
         }
     }
-    if (length == 0 || length >= kPathSize) return false;
+    if (length == 0) return ArgumentNames::Nothing;
+    // More bytes than any path of 259 characters takes: measured no further.
+    if (length >= kPathSize) return ArgumentNames::TooLongPath;
     std::memcpy(path, start, length);
     path[length] = '\0';
-    if (!PathFileExistsA(path)) {
-        path[0] = '\0';
-        return false;
-    }
-    return true;
+    ArgumentNames named = !FitsPath(path)            ? ArgumentNames::TooLongPath
+                          : PathFileExistsA(path) ? ArgumentNames::ExistingPath
+                                                  : ArgumentNames::Nothing;
+    if (named != ArgumentNames::ExistingPath) path[0] = '\0';
+    return named;
 }

@@ -6,8 +6,13 @@
 const char* ArgumentText(const char* commandLine);
 const wchar_t* ArgumentText(const wchar_t* commandLine);
 
+enum class ArgumentNames {
+    Nothing,       // no existing file or directory
+    ExistingPath,  // an existing file or directory, now in `path`
+    TooLongPath,   // a path longer than Windows allows: refused with its box
+};
+
 // The path an argument text names: the text itself, or what lies inside one pair
-// of enclosing double quotes (the shell quotes paths with blanks). True, with the
-// path in `path`, when it fits in 259 characters and names an existing file or
-// directory; otherwise false and `path` is empty.
-bool PathFromArgument(const char* text, char (&path)[kPathSize]);
+// of enclosing double quotes (the shell quotes paths with blanks). `path` holds it
+// only for ExistingPath, and is empty otherwise.
+ArgumentNames PathFromArgument(const char* text, char (&path)[kPathSize]);

@@ -21,6 +21,7 @@
 #include "settings/settings_store.h"
 #include "split/format_size.h"
 #include "split/merge_script.h"
+#include "split/split_names.h"
 #include "split/split_run.h"
 
 namespace {
@@ -49,6 +50,8 @@ LRESULT sizeIndexOfRun = kFloppyIndex;
 // The last file handed off while the window was busy (a run, or an earlier hand-off
 // still loading behind a box of its own), taken once it is free.
 char pendingHandOff[kPathSize] = "";
+// Set when a path handed off while the window was busy was too long: its box waits.
+bool pendingTooLong = false;
 // True while a handed-off file loads; a box it shows lets further hand-offs in.
 bool handOffLoading = false;
 // True while ValidateDestination runs, so that its own boxes do not start another check.
@@ -105,6 +108,16 @@ bool FocusLeftTheForm(HWND window) {
     return active == nullptr || active == window;
 }
 
+// The path typed into a box, read whole into path; false when it is longer than
+// Windows allows (path is then empty). One byte beyond the buffer tells a text
+// that did not fit: no path of 259 characters takes that many bytes.
+bool ReadPathBox(HWND window, int id, char (&path)[kPathSize]) {
+    char text[kPathSize + 1] = "";
+    GetDlgItemTextA(window, id, text, sizeof text);
+    path[0] = '\0';
+    return CopyPath(path, text);
+}
+
 bool SourceExists() {
     return appState.sourcePath[0] != '\0' && PathFileExistsA(appState.sourcePath);
 }
@@ -146,6 +159,8 @@ void OnInitDialog(HWND window) {
         if (entry[0] != '\0') {
             SendMessageA(destBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
         }
+        // An entry that cannot be read leaves the buffer as it was: not listed twice.
+        entry[0] = '\0';
         more = appState.settings->NextRecentDir(entry, RecentNext);
     }
     if (appState.settings->GetUseMru()) {
@@ -162,7 +177,11 @@ void OnInitDialog(HWND window) {
 
 void OnSourceBoxLeft(HWND window) {
     if (!FocusLeftTheForm(window)) return;
-    GetDlgItemTextA(window, IDC_SOURCE_BOX, appState.sourcePath, kPathSize);
+    // A path that cannot be taken is said so and left empty: Split then asks for one.
+    if (!ReadPathBox(window, IDC_SOURCE_BOX, appState.sourcePath)) {
+        ShowPathTooLong(window);
+        return;
+    }
     if (!SourceExists()) return;
     if (InJoinMode()) {
         ShowJoinMode(window);
@@ -182,9 +201,12 @@ void OnDestinationBoxLeft(HWND window) {
     HWND destBox = Control(window, IDC_DEST_BOX);
     HWND focus = GetFocus();
     if (focus == destBox || IsChild(destBox, focus)) return;
-    GetDlgItemTextA(window, IDC_DEST_BOX, appState.destDir, kPathSize);
     destinationCheckRunning = true;
-    ValidateDestination(window, appState.destDir);
+    if (ReadPathBox(window, IDC_DEST_BOX, appState.destDir)) {
+        ValidateDestination(window, appState.destDir);
+    } else {
+        ShowPathTooLong(window);
+    }
     destinationCheckRunning = false;
 }
 
@@ -259,6 +281,11 @@ void ReceiveHandOff(HWND window, const char* path) {
 // moment; one that comes while these load waits in turn.
 void TakePendingHandOff(HWND window) {
     handOffLoading = true;
+    while (pendingTooLong) {
+        pendingTooLong = false;
+        BringWindowBack(window);
+        ShowPathTooLong(window);
+    }
     while (pendingHandOff[0] != '\0') {
         char path[kPathSize];
         CopyText(path, pendingHandOff);
@@ -367,16 +394,17 @@ INT_PTR OnCopyData(HWND window, const COPYDATASTRUCT* data) {
     if (std::memchr(text, '\0', data->cbData) == nullptr) return FALSE;
 
     char path[kPathSize];
-    bool named = PathFromArgument(text, path);
+    ArgumentNames named = PathFromArgument(text, path);
     // The later start waits for the answer: it gets it before a box may come up.
     // The record it sent goes with the answer; the path is our own copy.
     ReplyMessage(FALSE);
     // A split under way keeps its source and its prompt on top of the disabled
     // window, and a file still loading keeps its box: this file waits its turn,
     // the last one handed off winning.
-    if (named) CopyText(pendingHandOff, path);
+    if (named == ArgumentNames::ExistingPath) CopyText(pendingHandOff, path);
+    if (named == ArgumentNames::TooLongPath) pendingTooLong = true;
     if (appState.runActive || handOffLoading) return FALSE;
-    if (named) {
+    if (named != ArgumentNames::Nothing) {
         TakePendingHandOff(window);
     } else {
         BringWindowBack(window);
@@ -439,6 +467,20 @@ bool ValidateInputs(HWND window) {
     }
     if (!PathIsDirectoryA(appState.destDir)) {
         ShowMessage(window, "Directory not Valid / Insert Disk & Retry", MB_ICONINFORMATION);
+        SetFocus(destBox);
+        SendMessageA(destBox, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+        return false;
+    }
+    // Every file of the split must be nameable before the first part is written.
+    char longest[3 * kPathSize];
+    if (!SplitNamesFit(longest, sizeof longest, appState.settings->GetRecoveryParts())) {
+        char message[sizeof longest + 256];
+        FormatText(message, sizeof message,
+                   "The files of this split would have paths longer than Windows allows "
+                   "(259 characters), such as\n%s\n\nChoose a shorter destination folder, "
+                   "or give the file a shorter name.",
+                   longest);
+        ShowMessage(window, message, MB_ICONINFORMATION);
         SetFocus(destBox);
         SendMessageA(destBox, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
         return false;

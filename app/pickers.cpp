@@ -24,7 +24,7 @@ constexpr char kSourceFilter[] = "All Files (*.*)\0*.*\0First Parts of Sets (*.0
 constexpr DWORD kSourcePickerFlags = OFN_EXPLORER | OFN_CREATEPROMPT | OFN_HIDEREADONLY;
 }  // namespace
 
-bool PickSourceFile(HWND owner, char* path) {
+bool PickSourceFile(HWND owner, char (&path)[kPathSize]) {
     char file[kPathSize] = "";
     char fileTitle[kPathSize] = "";
     OPENFILENAMEA record = {};
@@ -39,19 +39,23 @@ bool PickSourceFile(HWND owner, char* path) {
     record.lpstrTitle = "Select a File to be split";
     record.Flags = kSourcePickerFlags;
     record.lpstrDefExt = "txt";
+    path[0] = '\0';
     if (GetOpenFileNameA(&record)) {
         // A character the ANSI code page lacks comes as ?, which no file name holds.
-        if (std::strchr(file, '?') == nullptr) {
-            CopyText(path, kPathSize, file);
+        if (std::strchr(file, '?') != nullptr) {
+            ShowUnspellableName(owner);
+        } else if (CopyPath(path, file)) {
             return true;
+        } else {
+            ShowPathTooLong(owner);
         }
-        ShowUnspellableName(owner);
+    } else if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
+        ShowPathTooLong(owner);  // a path beyond what Windows takes
     }
-    CopyText(path, kPathSize, "");
     return false;
 }
 
-bool PickDestinationFolder(HWND owner, char* path) {
+bool PickDestinationFolder(HWND owner, char (&path)[kPathSize]) {
     BROWSEINFOA record = {};
     record.hwndOwner = owner;
     record.lpszTitle = "Choose Split File Destination Directory";
@@ -59,17 +63,35 @@ bool PickDestinationFolder(HWND owner, char* path) {
     record.lpfn = FolderPickerCallback;
     PIDLIST_ABSOLUTE chosen = SHBrowseForFolderA(&record);
     if (chosen == nullptr) return false;
-    wchar_t wide[MAX_PATH];
-    bool spelled = !SHGetPathFromIDListW(chosen, wide) || SpelledInAnsi(wide);
-    // The shell writes at most MAX_PATH characters, which is the caller's buffer.
-    bool converted = spelled && SHGetPathFromIDListA(chosen, path) != FALSE;
+    // Taken in UTF-16 and spelled here: the ANSI call fills MAX_PATH bytes, which
+    // a UTF-8 path may pass (Wine then leaves it without a terminator).
+    wchar_t wide[MAX_PATH] = {};
+    char found[kPathSize] = {};
+    bool spelled = true;
+    bool converted = false;
+    bool cut = false;
+    if (SHGetPathFromIDListW(chosen, wide)) {
+        spelled = SpelledInAnsi(wide);
+        converted = spelled && WideCharToMultiByte(CP_ACP, 0, wide, -1, found, sizeof found, nullptr,
+                                                   nullptr) != 0;
+    } else {
+        // Systems without the wide call; the zeros after MAX_PATH bytes end a cut
+        // text, which is then too long to be taken.
+        converted = SHGetPathFromIDListA(chosen, found) != FALSE;
+        cut = converted && std::strlen(found) >= MAX_PATH;
+    }
     IMalloc* allocator = nullptr;
     if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
         allocator->Free(chosen);
         allocator->Release();
     }
     if (!spelled) ShowUnspellableName(owner);
-    return converted;
+    if (!converted) return false;
+    if (cut || !CopyPath(path, found)) {
+        ShowPathTooLong(owner);
+        return false;
+    }
+    return true;
 }
 
 int CALLBACK FolderPickerCallback(HWND browser, UINT message, LPARAM, LPARAM) {

@@ -52,7 +52,8 @@ HWND FindRunningWindow() {
 
 void SetInitialSource(const char* text) {
     char path[kPathSize];
-    PathFromArgument(text, path);
+    // Before the window exists: the box has no owner.
+    if (PathFromArgument(text, path) == ArgumentNames::TooLongPath) ShowPathTooLong(nullptr);
     CopyText(appState.sourcePath, path);
 }
 

@@ -7,7 +7,8 @@
 // life, in the session's own namespace: other users' instances never meet it.
 constexpr char kInstanceMutexName[] = "Local\\VelkTresmalInstance";
 
-// sourcePath := text when it names an existing path and fits, else empty.
+// sourcePath := text when it names an existing path, else empty; a path longer
+// than Windows allows gets its box.
 void SetInitialSource(const char* text);
 
 // True when this process becomes its session's working instance: it then owns the

@@ -127,6 +127,31 @@ bool SpelledExactly(UINT codePage, const wchar_t* text) {
            std::wcscmp(back.c_str(), text) == 0;
 }
 
+std::size_t PathCharacters(const char* text) {
+    if (text == nullptr || text[0] == '\0') return 0;
+    int characters = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    // A text that cannot even be counted can be no path: it counts as too long.
+    return characters > 0 ? static_cast<std::size_t>(characters) - 1 : kPathSize;
+}
+
+bool FitsPath(const char* text) {
+    return text != nullptr && strnlen(text, kPathSize) < kPathSize &&
+           PathCharacters(text) <= kPathCharacters;
+}
+
+bool CopyPath(char (&dst)[kPathSize], const char* src) {
+    if (!FitsPath(src)) return false;
+    return CopyText(dst, src);
+}
+
+void ShowPathTooLong(HWND owner) {
+    ShowMessage(owner,
+                "This path is longer than Windows allows (259 characters), so VELK "
+                "cannot use it.\n\nMove or rename the file or folder so that its path "
+                "is shorter.",
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
 int ShowMessage(HWND owner, const char* text, UINT flags) {
     return MessageBoxA(owner, text, kWindowTitle, flags);
 }

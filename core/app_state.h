@@ -7,8 +7,14 @@
 
 class SettingsStore;
 
-// Paths and texts live in fixed buffers of the platform's maximum path length.
-constexpr std::size_t kPathSize = MAX_PATH;  // 260 bytes, 259 of text
+// Windows takes a path of at most 259 UTF-16 characters (MAX_PATH with its
+// terminator). A path buffer holds any such path in the widest code page the
+// program may run with: UTF-8, where one UTF-16 character takes at most three
+// bytes (a pair of surrogates, two characters, takes four), against two in the
+// double-byte code pages. So no path that Windows could open is ever cut to fit;
+// what is longer in characters is no path and is refused whole.
+constexpr std::size_t kPathCharacters = MAX_PATH - 1;         // 259
+constexpr std::size_t kPathSize = 3 * kPathCharacters + 1;  // 778 bytes
 
 // Caption of the main window, the About box and the message boxes; the text by
 // which a later start finds the running window; second line of the merge script.
@@ -98,6 +104,17 @@ bool AddBackslash(char (&path)[N]) {
 // the text was cut to fit (after its last whole character).
 bool FormatText(char* dst, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// Characters of the text as Windows counts them in a path (UTF-16 units).
+std::size_t PathCharacters(const char* text);
+// True when text is a path Windows could take whole: at most kPathCharacters
+// characters (and so it fits a path buffer).
+bool FitsPath(const char* text);
+// Copies a path into a path buffer only when it fits whole; otherwise dst is left
+// as it was and the result is false.
+bool CopyPath(char (&dst)[kPathSize], const char* src);
+// The box for a path longer than Windows allows: nothing is done with it.
+void ShowPathTooLong(HWND owner);
 
 // True when the UTF-16 text goes into the code page and comes back unchanged: no
 // character spelled by best fit (“ as ") or by the default character (? for 数).

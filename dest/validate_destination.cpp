@@ -79,8 +79,8 @@ bool ValidateDestination(HWND window, const char* path) {
     }
     if (!HasValidCharacters(dir)) return Reject(window, kBadCharacters, MB_ICONERROR);
 
-    // A 259-character text has no room for the backslash and is asked as it is.
-    AddBackslash(dir, kPathSize);
+    // A 259-character path has no room for the backslash and is asked as it is.
+    if (PathCharacters(dir) < kPathCharacters) AddBackslash(dir, kPathSize);
     DWORD attributes = GetFileAttributesA(dir);
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         // Something is there; a file in place of the directory cannot take the parts.

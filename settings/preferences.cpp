@@ -128,8 +128,15 @@ void OnGeneralApply(HWND page) {
     store->SetMinToTray(IsChecked(page, IDC_PREF_MIN_TO_TRAY));
     store->SetShellMenu(IsChecked(page, IDC_PREF_SHELL_MENU));
     store->SetRecoveryParts(GetDlgItemInt(page, IDC_PREF_RECOVERY_PARTS, nullptr, FALSE));
-    // Explorer's entry changes at once, in step with what was stored.
-    SetShellMenuEntry(store->GetShellMenu());
+    // Explorer's entry changes at once, in step with what was stored; the user
+    // hears of it when the registry or the program's path would not have it.
+    bool present = store->GetShellMenu();
+    if (!SetShellMenuEntry(present)) {
+        ShowMessage(page,
+                    present ? "The entry \"Split with VELK\" could not be added to Explorer's menu."
+                            : "The entry \"Split with VELK\" could not be removed from Explorer's menu.",
+                    MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 // Both pages answer their notifications alike: apply writes, and the page may

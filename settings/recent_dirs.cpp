@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 
 namespace {
+constexpr DWORD kMaxRecentSlot = 7;
 // One enumeration at a time, for the whole process.
 bool recentStarted = false;  // recentStop is taken at the first NextRecentDir
 DWORD recentStop = 0;
@@ -23,18 +24,25 @@ void ResetRecentEnumeration() {
 
 bool SettingsStore::AddRecentDir(const char* dir) {
     if (dir == nullptr || dir[0] == '\0') return true;
-    char text[kPathSize] = {};  // the directory as it is stored: at most 259 characters
-    CopyText(text, dir);
+    char text[kPathSize] = {};
+    // Only a whole path is recorded: a cut one would name another folder.
+    if (!CopyPath(text, dir)) return true;
 
+    // A slot that cannot be read (unreadable, or holding no path) is someone's
+    // entry all the same: it is left alone, never taken for empty.
+    bool unreadable[kMaxRecentSlot + 1] = {};
+    auto leftAlone = [&unreadable](DWORD slot) { return slot <= kMaxRecentSlot && unreadable[slot]; };
     DWORD start = mruDefault == 0 ? 1 : mruDefault;
     DWORD walk = start;
     // mruLimit steps take the walk once round the ring, back to its start.
     for (DWORD step = 0; step < mruLimit; ++step) {
-        char slot[kPathSize] = {};  // a slot that cannot be read counts as empty
-        GetRecentDir(slot, static_cast<int>(walk));
-        slot[kPathSize - 1] = '\0';
-        if (std::strcmp(slot, text) == 0) return true;  // already listed: no reordering
-        if (slot[0] == '\0') {
+        char slot[kPathSize] = {};
+        DWORD status = GetRecentDir(slot, static_cast<int>(walk));
+        // Slots outside the ring (a field set wrongly) read as empty, as they always did.
+        bool readable = status == StatusOk || status == StatusNotFound || status == StatusBadIndex;
+        if (walk <= kMaxRecentSlot) unreadable[walk] = !readable;
+        if (readable && std::strcmp(slot, text) == 0) return true;  // no reordering
+        if (readable && slot[0] == '\0') {
             SetRecentDir(text, static_cast<int>(walk));
             if (mruDefault != 0) {
                 SetMruDefault(walk);
@@ -45,8 +53,13 @@ bool SettingsStore::AddRecentDir(const char* dir) {
         walk = walk < mruLimit ? walk + 1 : 1;
     }
 
-    // Every slot is taken: the one below the default index gets the directory.
+    // Every slot is taken: the one below the default index gets the directory, or
+    // the next readable one below it.
     DWORD target = mruDefault == 1 ? mruLimit : (mruDefault == 0 ? 1 : mruDefault - 1);
+    for (DWORD step = 1; step < mruLimit && leftAlone(target); ++step) {
+        target = target == 1 ? mruLimit : target - 1;
+    }
+    if (leftAlone(target)) return true;  // none can be overwritten
     if (SetMruDefault(target)) {
         mruDefault = target;
         SetRecentDir(text, static_cast<int>(target));

@@ -1,6 +1,8 @@
 #include "settings/settings_store.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "core/app_state.h"
 
@@ -15,7 +17,9 @@ constexpr char kShellMenuName[] = "ShlRtClkEn";
 constexpr char kRecoveryPartsName[] = "RecoveryParts";
 
 constexpr DWORD kNumberSize = sizeof(DWORD);
-constexpr DWORD kTextSize = kPathSize;
+// Texts are stored with zeros after them up to 260 bytes, as they always were; a
+// longer text (a path in UTF-8) is stored whole, with its terminator.
+constexpr DWORD kStoredTextSize = MAX_PATH;
 constexpr DWORD kMaxSlot = 7;
 constexpr DWORD kDefaultLimit = 5;
 constexpr DWORD kDefaultIndex = 1;
@@ -26,11 +30,14 @@ bool InSlotRange(int index) { return index >= 1 && index <= static_cast<int>(kMa
 
 void SlotName(char (&name)[16], int index) { FormatText(name, sizeof name, "MRUD%i", index); }
 
-// Texts are always stored as 260 bytes: the text, its terminator, then zeros.
-void PadText(char (&padded)[kPathSize], const char* text) {
-    std::memset(padded, 0, sizeof padded);
-    CopyText(padded, text);
+// Bytes a path is stored with: the text, its terminator, then zeros up to 260.
+DWORD StoredSize(const char* path) {
+    DWORD length = static_cast<DWORD>(std::strlen(path)) + 1;
+    return length > kStoredTextSize ? length : kStoredTextSize;
 }
+
+// How often a value that grows between asking its size and reading it is asked again.
+constexpr int kReadAttempts = 4;
 }  // namespace
 
 // Until Initialize has read the registry, the list works with its defaults, so
@@ -120,10 +127,12 @@ DWORD SettingsStore::Initialize() {
                                 &disposition);
     if (lastError != ERROR_SUCCESS) key = nullptr;  // later calls then fail cleanly
 
+    // Stored whole or not at all: a cut path would name another program.
     char appPath[kPathSize] = {};
-    GetModuleFileNameA(nullptr, appPath, kPathSize);
-    appPath[kPathSize - 1] = '\0';  // a cut path comes back without a terminator
-    WriteValue(kAppPathName, REG_SZ, appPath, kTextSize);
+    DWORD appLength = GetModuleFileNameA(nullptr, appPath, kPathSize);
+    if (appLength != 0 && appLength < kPathSize && FitsPath(appPath)) {
+        WriteValue(kAppPathName, REG_SZ, appPath, StoredSize(appPath));
+    }
 
     mruLimit = LoadNumber(kLimitName, kDefaultLimit, &SettingsStore::SetMruLimit);
     mruDefault = LoadNumber(kDefaultName, kDefaultIndex, &SettingsStore::SetMruDefault);
@@ -174,26 +183,39 @@ DWORD SettingsStore::GetRecentDir(char* buffer, int index) {
     if (!InSlotRange(index)) return StatusBadIndex;
     char name[16];
     SlotName(name, index);
-    // Read aside, so a failed read leaves the caller's buffer as it was and a
-    // value stored without its terminator still ends inside the 260 bytes.
-    char stored[kPathSize] = {};
-    LONG result = QueryValue(name, stored, kTextSize);
+    // Read whole, whatever its size (an earlier version's 260 characters take more
+    // bytes in UTF-8), and aside, so a failed read leaves the caller's buffer as it
+    // was. One byte more ends a value stored without its terminator.
+    LONG result = QueryValue(name, nullptr, 0);
+    std::unique_ptr<char[]> stored;
+    for (int attempt = 0; result == ERROR_SUCCESS || result == ERROR_MORE_DATA; ++attempt) {
+        if (attempt == kReadAttempts) return StatusRegistryError;
+        DWORD size = valueSize + 1;
+        stored.reset(new (std::nothrow) char[size]);
+        if (stored == nullptr) return StatusRegistryError;
+        result = QueryValue(name, stored.get(), size - 1);
+        if (result == ERROR_SUCCESS) {
+            stored[valueSize < size ? valueSize : size - 1] = '\0';
+            break;
+        }
+    }
     if (result == ERROR_FILE_NOT_FOUND) return StatusNotFound;
     if (result != ERROR_SUCCESS) return StatusRegistryError;
-    stored[valueSize < kTextSize ? valueSize : kTextSize - 1] = '\0';
-    std::size_t length = std::strlen(stored);
-    std::memcpy(buffer, stored, length);
-    std::memset(buffer + length, 0, kPathSize - length);
+    // A text that is no path Windows takes cannot be read as one; it is left alone.
+    if (!FitsPath(stored.get())) return StatusRegistryError;
+    std::memcpy(buffer, stored.get(), std::strlen(stored.get()) + 1);
     return StatusOk;
 }
 
 bool SettingsStore::SetRecentDir(const char* buffer, int index) {
     if (!InSlotRange(index)) return false;
+    // Only a whole path is stored: never one cut to fit.
+    if (!FitsPath(buffer)) return false;
     char name[16];
     SlotName(name, index);
-    char text[kPathSize];
-    PadText(text, buffer);
-    return WriteValue(name, REG_SZ, text, kTextSize) == ERROR_SUCCESS;
+    char text[kPathSize] = {};
+    CopyText(text, buffer);
+    return WriteValue(name, REG_SZ, text, StoredSize(text)) == ERROR_SUCCESS;
 }
 
 bool SettingsStore::GetUseMru() { return GetFlag(kUseMruName); }

@@ -22,11 +22,13 @@ public:
     bool SetMruLimit(DWORD value);
     DWORD GetMruDefault();
     bool SetMruDefault(DWORD value);
-    // Fills all 260 bytes of buffer on success (the text, cut to 259 characters,
-    // then zeros); leaves the buffer as it was on any failure.
+    // Reads the entry whole, whatever its stored size, into a buffer of kPathSize
+    // bytes: the text and its terminator. StatusRegistryError, the buffer left as
+    // it was, when it cannot be read or holds no path Windows takes (never cut).
     DWORD GetRecentDir(char* buffer, int index);
-    // Stores the text in buffer (up to its terminator, at most 259 characters)
-    // as a 260-byte value whose filler bytes are zeros.
+    // Stores the path in buffer (of kPathSize bytes) with zeros after it up to 260
+    // bytes, or whole with its terminator when longer; false, storing nothing, when
+    // it is no path Windows takes.
     bool SetRecentDir(const char* buffer, int index);
 
     bool GetUseMru();
@@ -41,6 +43,7 @@ public:
 
     // The ring of recent destination directories.
     bool AddRecentDir(const char* dir);
+    // Reads into a buffer of kPathSize bytes.
     bool NextRecentDir(char* buffer, RecentMode mode);
 
     DWORD mruLimit;

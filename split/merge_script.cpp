@@ -237,7 +237,8 @@ void PutScript(ScriptOut& out, const char* name, const char* echoName, DWORD par
 // forms its messages there.
 template <typename Put>
 bool WriteWhole(const char* name, const char* ending, unsigned long long size, Put put) {
-    if (!FormatText(scratchText, sizeof scratchText, "%s%s%s", appState.destDir, name, ending)) {
+    if (!FormatText(scratchText, sizeof scratchText, "%s%s%s", appState.destDir, name, ending) ||
+        !FitsPath(scratchText)) {
         return StopAsFailed("Cannot create the File: its path is too long", appState.destDir, name,
                             ending);
     }

@@ -171,8 +171,9 @@ bool WritePart(const char* name, ULONGLONG index, DWORD length) {
     char partName[kPathSize + 16];
     FormPartName(partName, name, index);
     // The run reported this part before it was created (ReadyForPart).
-    // A path that does not fit the buffer names no file that could be created.
-    if (!FormatText(scratchText, sizeof scratchText, "%s%s", appState.destDir, partName)) {
+    // A path longer than Windows takes names no file that could be created.
+    if (!FormatText(scratchText, sizeof scratchText, "%s%s", appState.destDir, partName) ||
+        !FitsPath(scratchText)) {
         return StopAsFailed("Cannot create the File: its path is too long", appState.destDir,
                             partName);
     }
@@ -222,8 +223,8 @@ bool RemoveEarlierJoin(const char* name) {
     if (!RemoveRecoveryFiles(appState.destDir, name)) return false;
     for (const char* ending : {".bat", ".sha256"}) {
         char path[kPathSize];
-        // A path too long for the buffer names no file that could be there.
-        if (!FormatText(path, sizeof path, "%s%s%s", appState.destDir, name, ending)) continue;
+        // A path longer than Windows takes names no file that could be there.
+        if (!FormatText(path, sizeof path, "%s%s%s", appState.destDir, name, ending) || !FitsPath(path)) continue;
         if (DeleteFileA(path)) continue;
         DWORD attributes = GetFileAttributesA(path);
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -294,7 +295,8 @@ bool PathsFit(const char* name) {
     } files[] = {{lastPart, ""}, {name, ".bat"}, {name, ".sha256"}};
     for (const auto& file : files) {
         if (!FormatText(scratchText, sizeof scratchText, "%s%s%s", appState.destDir, file.name,
-                        file.ending)) {
+                        file.ending) ||
+            !FitsPath(scratchText)) {
             return StopAsFailed("Cannot create the File: its path is too long", appState.destDir,
                                 file.name, file.ending);
         }

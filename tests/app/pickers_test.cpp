@@ -120,7 +120,7 @@ TEST_F(Pickers, TheSourcePickerReturnsTheFullPathOfTheChosenFile) {
         ChooseFile(file);
     });
     script.OnTimeout([] { Press(SourcePicker(), IDCANCEL); });
-    char path[MAX_PATH] = "stale";
+    char path[kPathSize] = "stale";
     EXPECT_TRUE(PickSourceFile(nullptr, path));
     EXPECT_EQ(file, path);
     EXPECT_EQ((std::vector<std::string>{"All Files (*.*)", "First Parts of Sets (*.001)"}), filters);
@@ -130,7 +130,7 @@ TEST_F(Pickers, CancellingTheSourcePickerEmptiesTheBuffer) {
     UiScript script;
     script.When("open-file dialog shown", [] { return SourcePicker() != nullptr; },
                 [] { Press(SourcePicker(), IDCANCEL); });
-    char path[MAX_PATH] = "C:\\previous\\data.zip";
+    char path[kPathSize] = "C:\\previous\\data.zip";
     EXPECT_FALSE(PickSourceFile(nullptr, path));
     EXPECT_STREQ("", path);
 }
@@ -143,7 +143,7 @@ TEST_F(Pickers, TheFolderPickerOpensOnTheDestinationAndReturnsTheChoice) {
                 [&] { return FolderPickerOn(dir.path()) != nullptr; },
                 [] { Press(FolderPicker(), IDOK); });
     script.OnTimeout([] { Press(FolderPicker(), IDCANCEL); });
-    char path[MAX_PATH] = "";
+    char path[kPathSize] = "";
     ASSERT_TRUE(PickDestinationFolder(nullptr, path));
     // The browser preselected destDir, so OK at once returns it.
     EXPECT_EQ(0, lstrcmpiA(dir.path().c_str(), path)) << path;
@@ -153,7 +153,7 @@ TEST_F(Pickers, CancellingTheFolderPickerLeavesTheBufferAlone) {
     UiScript script;
     script.When("folder browser shown", [] { return FolderPicker() != nullptr; },
                 [] { Press(FolderPicker(), IDCANCEL); });
-    char path[MAX_PATH] = "C:\\kept";
+    char path[kPathSize] = "C:\\kept";
     EXPECT_FALSE(PickDestinationFolder(nullptr, path));
     EXPECT_STREQ("C:\\kept", path);
 }

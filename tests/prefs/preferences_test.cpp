@@ -188,6 +188,25 @@ TEST_F(PreferencesSheet, ShellIntegrationAddsOrRemovesExplorersEntryAtOnceAndNot
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
 }
 
+TEST_F(PreferencesSheet, AnExplorerEntryThatCannotBeWrittenIsSaidSo) {
+    HKEY volatileRoot = nullptr;  // the user's classes seen through it: no lasting key may be made
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\VelkTestVolatile", 0, nullptr,
+                                             REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileRoot, nullptr));
+    MessageBoxAnswerer boxes;
+    ASSERT_TRUE(DriveSheet(OpenSheet(), [&](HWND sheet) {
+        ClickControl(ShowPage(sheet, kGeneral), IDC_PREF_SHELL_MENU);  // off and on again
+        ClickControl(PageAt(sheet, kGeneral), IDC_PREF_SHELL_MENU);
+        RegOverridePredefKey(HKEY_CURRENT_USER, volatileRoot);
+        ApplyNow(sheet);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        PressSheetButton(sheet, PSBTN_CANCEL);
+    }));
+    RegCloseKey(volatileRoot);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VelkTestVolatile");
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("The entry \"Split with VELK\" could not be added to Explorer's menu.", boxes.Last().text);
+}
+
 TEST_F(PreferencesSheet, CancelWritesNothingThatWasNotApplied) {
     MessageBoxAnswerer boxes;
     ASSERT_TRUE(DriveSheet(OpenSheet(), [&](HWND sheet) {

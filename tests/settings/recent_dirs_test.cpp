@@ -49,7 +49,7 @@ protected:
     Texts Enumerate(int maxCalls = 50) {
         ResetRecentEnumeration();
         Texts read;
-        char buffer[MAX_PATH];
+        char buffer[kPathSize];
         memset(buffer, 0, sizeof buffer);
         if (!store_->NextRecentDir(buffer, RecentFirst)) {
             ADD_FAILURE() << "RecentFirst returned false";
@@ -74,7 +74,7 @@ protected:
         return listed;
     }
     void Add(const std::string& dir) {
-        char buffer[MAX_PATH] = {};
+        char buffer[kPathSize] = {};
         CopyText(buffer, dir.c_str());
         EXPECT_TRUE(store_->AddRecentDir(buffer));
     }
@@ -165,7 +165,7 @@ TEST_F(RecentDirsTest, LimitOneKeepsOnlyTheNewest) {
     Add("D:\\b\\");
     EXPECT_EQ(Join({"D:\\b\\"}), Join(Slots()));
     EXPECT_EQ(1u, store_->mruDefault);
-    char buffer[MAX_PATH] = "";
+    char buffer[kPathSize] = "";
     ResetRecentEnumeration();
     EXPECT_TRUE(store_->NextRecentDir(buffer, RecentFirst));
     EXPECT_STREQ("D:\\b\\", buffer);
@@ -182,20 +182,14 @@ TEST_F(RecentDirsTest, TheListSurvivesARestart) {
     EXPECT_EQ(Join({"D:\\b\\", "D:\\a\\"}), Join(Listed()));
 }
 
-TEST_F(RecentDirsTest, UnreadableSlotCountsAsEmptyAndIsNeverReadPastItsEnd) {
-    StartWithLimit(5);
+TEST_F(RecentDirsTest, AnEntryThatIsNoPathIsLeftAloneByEveryAddition) {
+    StartWithLimit(3);
     Add("D:\\a\\");
-    VelkRegistry::WriteText("MRUD2", std::string(300, 'x'), 300);  // cannot be read into 260 bytes
-    VelkRegistry::WriteText("MRUD3", std::string(260, 'y'), 260);  // no terminator
-    Add("D:\\b\\");
-    EXPECT_EQ("D:\\b\\", VelkRegistry::Read("MRUD2").Text());
-    EXPECT_EQ(2u, store_->mruDefault);
-    // The unterminated slot reads as its first 259 characters, which then match.
-    Add(std::string(259, 'y'));
-    EXPECT_EQ(2u, store_->mruDefault);
-    EXPECT_EQ(260u, VelkRegistry::Read("MRUD3").size());
-    Add("D:\\c\\");
-    EXPECT_EQ("D:\\c\\", VelkRegistry::Read("MRUD4").Text());
+    VelkRegistry::WriteText("MRUD2", std::string(260, 'y'), 260);  // 260 characters, no terminator
+    Add(std::string(259, 'y'));  // not that entry cut to 259 characters: slot 3
+    Add("D:\\b\\");            // the list is full: slot 2 is passed, slot 1 taken
+    EXPECT_EQ(Join({"D:\\b\\", std::string(260, 'y'), std::string(259, 'y')}), Join(Slots()));
+    EXPECT_EQ(1u, store_->mruDefault);
 }
 
 TEST_F(RecentDirsTest, WalksEndWhateverTheRegistryOrFieldsHold) {
@@ -221,7 +215,7 @@ TEST_F(RecentDirsTest, TheStopSlotIsFixedByTheProcessFirstEnumeration) {
     Add("D:\\b\\");
     EXPECT_EQ(Join({"D:\\b\\", "D:\\a\\"}), Join(Listed()));  // stop fixed at slot 2
     Add("D:\\c\\");
-    char buffer[MAX_PATH];
+    char buffer[kPathSize];
     int reads = store_->NextRecentDir(buffer, RecentFirst) ? 1 : 0;
     while (store_->NextRecentDir(buffer, RecentNext)) ++reads;
     EXPECT_EQ(1, reads) << "without a fresh start the old stop slot ends the walk";

@@ -209,11 +209,13 @@ TEST_F(SettingsStoreTest, RecentEntriesReadWithinTheirBufferAndWriteZeroFiller) 
     EXPECT_EQ(std::string(sizeof buffer, 'q'), std::string(buffer, sizeof buffer))
         << "a failed read leaves the buffer as it was";
 
-    VelkRegistry::WriteText("MRUD2", std::string(260, 'b'), 260);  // no terminator
+    VelkRegistry::WriteText("MRUD2", std::string(260, 'b'), 260);  // no terminator: no path
     fill();
+    EXPECT_EQ(StatusRegistryError, store->GetRecentDir(buffer, 2)) << "never cut to 259";
+    VelkRegistry::WriteText("MRUD2", std::string(259, 'b'), 260);
     EXPECT_EQ(StatusOk, store->GetRecentDir(buffer, 2));
-    EXPECT_EQ(std::string(259, 'b'), std::string(buffer)) << "cut to 259 and terminated";
-    EXPECT_EQ('q', buffer[MAX_PATH]) << "written past 260 bytes";
+    EXPECT_EQ(std::string(259, 'b'), std::string(buffer));
+    EXPECT_EQ('q', buffer[MAX_PATH]) << "written past the text and its terminator";
 
     VelkRegistry::WriteText("MRUD3", "abc", 3);  // short, without terminator
     fill();
@@ -224,15 +226,16 @@ TEST_F(SettingsStoreTest, RecentEntriesReadWithinTheirBufferAndWriteZeroFiller) 
     ASSERT_TRUE(VelkRegistry::DeleteValue("MRUD4"));
     EXPECT_EQ(StatusNotFound, store->GetRecentDir(buffer, 4));
 
-    char dirty[MAX_PATH];
+    char dirty[kPathSize];
     memset(dirty, 'z', sizeof dirty);
     memcpy(dirty, "D:\\new\\", 8);
     EXPECT_TRUE(store->SetRecentDir(dirty, 5));
     ExpectText("MRUD5", "D:\\new\\");
     EXPECT_EQ(260u, store->valueSize);
-    memset(dirty, 'z', sizeof dirty);  // no terminator at all: stored cut to 259
-    EXPECT_TRUE(store->SetRecentDir(dirty, 6));
-    ExpectText("MRUD6", std::string(259, 'z'));
+    memset(dirty, 'z', sizeof dirty);  // no terminator at all: nothing stored
+    EXPECT_FALSE(store->SetRecentDir(dirty, 6));
+    dirty[260] = '\0';                 // 260 characters: no path either
+    EXPECT_FALSE(store->SetRecentDir(dirty, 6));
 }
 
 TEST_F(SettingsStoreTest, KeyDeletedWhileRunningFailsQuietly) {

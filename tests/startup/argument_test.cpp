@@ -77,7 +77,7 @@ protected:
     std::string Take(const std::string& text) {
         char path[kPathSize];
         std::memset(path, 'x', sizeof path);
-        bool taken = PathFromArgument(text.c_str(), path);
+        bool taken = PathFromArgument(text.c_str(), path) == ArgumentNames::ExistingPath;
         if (!taken) {
             EXPECT_STREQ("", path) << "for [" << text << "]";
             return "(refused)";

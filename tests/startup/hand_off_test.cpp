@@ -10,6 +10,7 @@
 #include "app/startup.h"
 #include "gtest/gtest.h"
 #include "tests/startup/tray_window.h"
+#include "tests/support/message_boxes.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -146,10 +147,12 @@ TEST_F(HandOffTest, MalformedMessagesChangeNothing) {
     EXPECT_STREQ(other.c_str(), appState.sourcePath);
 
     // Well formed but no path of at most 259 characters: a hand-off that brings
-    // the window back and loads nothing.
+    // the window back, says so and loads nothing.
+    MessageBoxAnswerer boxes;
     Send(tooLong.c_str(), static_cast<DWORD>(tooLong.size() + 1));
     EXPECT_EQ("state Normal, visible, no icon", Describe(window)) << "too long";
     EXPECT_STREQ(other.c_str(), appState.sourcePath);
+    EXPECT_EQ(1u, boxes.Count()) << boxes.Describe();
 
     // The terminator need not be the last byte received.
     std::vector<char> padded(file.begin(), file.end());

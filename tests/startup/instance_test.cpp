@@ -340,6 +340,18 @@ TEST_F(VelkInstances, AStartWritesExplorersEntryOnlyWhenMissingOrStaleAndNeverFo
     EXPECT_EQ("(no such key)", ShellEntryText());
 }
 
+TEST_F(VelkInstances, ACopyStartedFromARemovableDriveWritesNoExplorerEntry) {
+    SKIP_WITHOUT_FLOPPY();
+    FloppyDrive floppy;
+    ASSERT_TRUE(CopyFileA(VelkExePath().c_str(), "A:\\velk.exe", FALSE)) << GetLastError();
+    VelkProcess* process = StartCommandLine("A:\\velk.exe");
+    ASSERT_NE(nullptr, process);
+    ASSERT_NE(nullptr, WaitForWindow(process));
+    EXPECT_EQ("(no such key)", ShellEntryText("command"));
+    TerminateProcess(process->info.hProcess, 1);
+    ASSERT_EQ(1, WaitForExit(process));
+}
+
 TEST_F(VelkInstances, ExplorersEntryHandsTheFileToTheRunningInstanceOrStartsWithIt) {
     // The registered command with %1 replaced by a path with blanks, as Explorer runs it.
     auto runEntry = [&] {
