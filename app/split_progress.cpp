@@ -203,7 +203,8 @@ void CloseSplitProgress() {
 bool SplitWithProgress(HWND owner) {
     HoldSessionEnd(owner);
     OpenSplitProgress(owner);
-    bool succeeded = SplitFile() && WriteMergeScript();
+    bool succeeded =
+        SplitFile() && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

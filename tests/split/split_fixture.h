@@ -35,6 +35,9 @@ protected:
     ScratchDir dest_;
 };
 
+// WriteMergeScript for the run appState describes.
+bool WriteRunScript();
+
 // The Linux path of a file of the prefix, for commands run from Linux ("" if none).
 std::string UnixPathOf(const std::string& windowsPath);
 
