@@ -287,3 +287,35 @@ done
 rm -rf "$out"
 velk_arch_note bench
 [ "$merged_ok" = yes ]
+
+# The merge script's time per part: scripts for 1, 100, 1000 and 3000 parts of one
+# byte each, run by the command interpreter under Wine (timed inside Wine; Wine's
+# certutil prints no hash, so each part's lines are the presence and length checks
+# and its copy). Per part: (time - time of the 1-part script) / (parts - 1); linear
+# when the ratios against 100 parts stay near 1.
+echo "Merge script, time per part (ms, median of $rounds rounds):"
+declare -A per_part
+script_runs() {
+    local n="$1" folder="$data/script-$1" r line
+    rm -rf "$folder" && mkdir -p "$folder"
+    head -c "$n" /dev/urandom >"$data/script-source.bin"
+    wine "$bench_exe" split "$(winpath "$data/script-source.bin")" "$(winpath "$folder")" 1 >/dev/null ||
+        { echo "bench: the engine failed for $n parts" >&2; exit 1; }
+    for ((r = 0; r < rounds; r++)); do
+        rm -f "$folder/script-source.bin"
+        line=$(wine "$bench_exe" merge "$(winpath "$folder")" script-source.bin.bat)
+        echo "$line" | awk '{print $2}'
+    done | median
+    cmp -s "$folder/script-source.bin" "$data/script-source.bin" ||
+        echo "bench: the script of $n parts did not rebuild its source" >&2
+    rm -rf "$folder" "$data/script-source.bin"
+}
+script_one=$(script_runs 1)
+for n in 100 1000 3000; do
+    total=$(script_runs "$n")
+    per_part[$n]=$(awk -v t="$total" -v o="$script_one" -v n="$n" 'BEGIN {printf "%.2f", (t - o) / (n - 1)}')
+    echo "  $n parts: $total ms in all, ${per_part[$n]} ms per part"
+done
+echo "  1-part script: $script_one ms"
+echo "  per part, 1000/100 $(ratio "${per_part[1000]}" "${per_part[100]}")   3000/100 $(ratio "${per_part[3000]}" "${per_part[100]}")   (near 1: linear)"
+[ "$merged_ok" = yes ]

@@ -46,7 +46,7 @@ TEST_F(AllocationTest, AScriptWithoutMemoryForItsWriterIsNotWritten) {
     SetRun(sources_ / "data.zip", 3000, 1000, dest_.path());
     MessageBoxAnswerer boxes;
     refuseAllocations = true;
-    bool result = WriteRunScript();
+    bool result = WriteMergeScript();
     refuseAllocations = false;
     EXPECT_FALSE(result);
     EXPECT_EQ(0u, boxes.Count());

@@ -47,7 +47,7 @@ TEST_F(Japanese, PartsLandInAFolderEndingInByte0x5CAndTheScriptRebuildsTheSource
     std::vector<char> source = ChooseSource(kName, 30000, 10000, folder);
     MessageBoxAnswerer boxes;
     ASSERT_TRUE(SplitFile());
-    ASSERT_TRUE(WriteRunScript());
+    ASSERT_TRUE(WriteMergeScript());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ(folder + "\\", appState.destDir);
     EXPECT_TRUE(ListFiles(dest_.path()).empty()) << "nothing lands in the parent folder";

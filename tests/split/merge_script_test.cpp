@@ -56,7 +56,7 @@ protected:
 TEST_F(MergeScriptTest, ThreePartsOfDataZipKeepTheLinesAUserKnows) {
     PrepareScript("data.zip", 3);
     MessageBoxAnswerer boxes;
-    EXPECT_TRUE(WriteRunScript());
+    EXPECT_TRUE(WriteMergeScript());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ(std::vector<std::string>{"data.zip.bat"}, ListFiles(dest_.path())) << "no digests, no list";
     ExpectWholeScript(ReadText(dest_ / "data.zip.bat"), 3);
@@ -67,14 +67,14 @@ TEST_F(MergeScriptTest, PartNumbersPast999GrowADigitAndTheScriptIsComplete) {
     for (DWORD parts : {1u, 1000u, 10001u}) {
         ScratchDir dest;
         PrepareScript("data.zip", parts, dest.path());
-        ASSERT_TRUE(WriteRunScript());
+        ASSERT_TRUE(WriteMergeScript());
         ExpectWholeScript(ReadText(dest / "data.zip.bat"), parts);
     }
 }
 
 TEST_F(MergeScriptTest, APercentInTheNameIsDoubledAndCounted) {
     PrepareScript("100%_done.zip", 2);
-    EXPECT_TRUE(WriteRunScript());
+    EXPECT_TRUE(WriteMergeScript());
     EXPECT_EQ(std::vector<std::string>{"100%_done.zip.bat"}, ListFiles(dest_.path()));
     std::string script = ReadText(dest_ / "100%_done.zip.bat");
     EXPECT_NE(std::string::npos,
@@ -88,7 +88,7 @@ TEST_F(MergeScriptTest, ANameBeyondAsciiIsWrittenInTheOemCodePage) {
     char oem[32];
     CharToOemA(ansi.c_str(), oem);
     PrepareScript(ansi, 2);
-    EXPECT_TRUE(WriteRunScript());
+    EXPECT_TRUE(WriteMergeScript());
     EXPECT_TRUE(FileExists(dest_ / (ansi + ".bat"))) << "the script's own name stays ANSI";
     std::string script = ReadText(dest_ / (ansi + ".bat"));
     EXPECT_NE(std::string::npos, script.find("copy /b \"" + std::string(oem) + ".001\""));
@@ -100,7 +100,7 @@ TEST_F(MergeScriptTest, ANameBeyondAsciiIsWrittenInTheOemCodePage) {
 TEST_F(MergeScriptTest, AnExistingScriptIsReplaced) {
     ASSERT_TRUE(WritePattern(dest_ / "data.zip.bat", 5000));
     PrepareScript("data.zip", 3);
-    EXPECT_TRUE(WriteRunScript());
+    EXPECT_TRUE(WriteMergeScript());
     ExpectWholeScript(ReadText(dest_ / "data.zip.bat"), 3);
 }
 
@@ -110,12 +110,12 @@ TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedFailsSilently) {
     MessageBoxAnswerer boxes;
     if (MakeReadOnlyFile(dest_ / "data.zip.bat")) {
         PrepareScript("data.zip", 3);
-        EXPECT_FALSE(WriteRunScript());
+        EXPECT_FALSE(WriteMergeScript());
     }
     ScratchDir other;
     ASSERT_TRUE(CreateDirectoryA((other / "data.zip.bat").c_str(), nullptr));
     PrepareScript("data.zip", 3, other.path());
-    EXPECT_FALSE(WriteRunScript());
+    EXPECT_FALSE(WriteMergeScript());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
 
     // A script path beyond 259 characters is not formed at all.
@@ -123,9 +123,59 @@ TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedFailsSilently) {
     deep += std::string(259 - 12 - deep.size(), 'd');  // deep\data.zip.bat: 260 characters
     ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
     PrepareScript("data.zip", 3, deep);
-    EXPECT_FALSE(WriteRunScript());
+    EXPECT_FALSE(WriteMergeScript());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
     EXPECT_TRUE(ListFiles(deep).empty());
+}
+
+// No Windows 95/98 interpreter runs here: its path is read. COMMAND.COM reads 127
+// bytes of a line and sets no exit code for copy, so its lines must fit, it must
+// never delete or replace a file, and never claim a join it cannot check.
+TEST_F(MergeScriptTest, TheWindows9xPathFitsItsLinesAndNeverReplacesOrClaimsSuccess) {
+    scriptRecoveryParts = 1;
+    // Names as the script spells them, % doubled; 0 parts joined: too long for such lines.
+    for (auto row : {std::make_pair("Holiday photos 2023 (final).zip", 3u), {"a&b 100%%.zip", 1000u},
+                     {"A name of sixty characters or so, which is far, far too long.zip", 0u}}) {
+        SCOPED_TRACE(row.first);
+        std::string name = row.first, file = name;
+        if (file.find("%%") != std::string::npos) file.erase(file.find("%%"), 1);
+        ScratchDir dest;
+        PrepareScript(file, row.second ? row.second : 2, dest.path());
+        ASSERT_TRUE(WriteMergeScript());
+        std::string script = ReadText(dest / (file + ".bat"));
+        size_t at = script.find("echo velk>nul & goto velknt\r\n"), to = script.find(":velknt\r\n");
+        const size_t guard = script.find("if exist \"" + name + "\" goto velk9have\r\n", at);
+        unsigned copies = 0;
+        for (size_t end; at < to; at = end + 2) {
+            end = script.find("\r\n", at);
+            std::string line = script.substr(at, end - at);
+            EXPECT_LE(line.size(), 127u) << line;
+            for (const char* never : {"del ", "ren ", "move ", "^", "Successfully Merged"}) {
+                EXPECT_EQ(std::string::npos, line.find(never)) << line;
+            }
+            copies += line.compare(0, 8, "copy /b ") == 0 && guard < at;  // never before the check
+        }
+        EXPECT_EQ(row.second, copies);
+        EXPECT_EQ(row.second != 0, script.find("the result could not be checked") < to);
+        EXPECT_EQ(row.second != 0, script.find(".par2") < to);
+    }
+    scriptRecoveryParts = 0;
+}
+
+// Lengths past 2 and 4 GiB are written whole: the script compares %~z with them as
+// text, never as cmd's 32-bit numbers. A sparse part of 4294967295 bytes passes its
+// check when run, and the short second part is named (no gigabytes written).
+TEST_F(MergeScriptTest, LengthsPast2And4GiBAreComparedAsWholeText) {
+    PrepareScript("big.bin", 1);
+    ASSERT_TRUE(WriteMergeScript(12884901888ull, 6442450944ull, 2));
+    EXPECT_NE(std::string::npos, ReadText(dest_ / "big.bin.bat").find("\"==\"6442450944\" (set"));
+    ASSERT_TRUE(MakeSizedFile(dest_ / "big.bin.001", 4294967295ull));
+    ASSERT_TRUE(WritePattern(dest_ / "big.bin.002", 9));
+    ASSERT_TRUE(WriteMergeScript(4294967305ull, 4294967295ull, 2));
+    ASSERT_EQ(1, RunProcess("cmd.exe /c \"big.bin.bat >out.txt\"", dest_.path(), 60000));
+    EXPECT_NE(std::string::npos, ReadText(dest_ / "out.txt").find("Part 2 (big.bin.002) has the wrong "
+                                                                 "length: 9 bytes, not 10.\r\n"));
+    EXPECT_FALSE(FileExists(dest_ / "big.bin"));
 }
 
 TEST_F(MergeScriptTest, OnAFullFloppyThePromptNamesTheScriptsSize) {
@@ -135,7 +185,7 @@ TEST_F(MergeScriptTest, OnAFullFloppyThePromptNamesTheScriptsSize) {
     PrepareScript("data.zip", 3, "A:\\");
     MessageBoxAnswerer boxes;
     boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
-    EXPECT_TRUE(WriteRunScript());
+    EXPECT_TRUE(WriteMergeScript());
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
     EXPECT_EQ("Insert another Disk which has atleast " + std::to_string(FileSize("A:\\data.zip.bat")) +
                   " bytes free \n                            and retry",
@@ -150,7 +200,7 @@ TEST_F(MergeScriptTest, CancelOnAFullDiskWritesNoScript) {
     PrepareScript("data.zip", 3, "A:\\");
     MessageBoxAnswerer boxes;
     boxes.Then(IDCANCEL);
-    EXPECT_FALSE(WriteRunScript());
+    EXPECT_FALSE(WriteMergeScript());
     EXPECT_EQ(1u, boxes.Count());
     EXPECT_FALSE(FileExists("A:\\data.zip.bat"));
 }
@@ -164,7 +214,7 @@ protected:
         ASSERT_EQ(parts, appState.partCount);
         MessageBoxAnswerer boxes;
         ASSERT_TRUE(SplitFile());
-        ASSERT_TRUE(WriteRunScript());
+        ASSERT_TRUE(WriteMergeScript());
         ASSERT_EQ(0u, boxes.Count()) << boxes.Describe();
         ASSERT_EQ(parts + 2, ListFiles(dest_.path()).size()) << "the parts, the script, the list";
         // The doubled outer quotes keep the interpreter from reading & or ( in
@@ -222,7 +272,7 @@ TEST_F(MergeInInterpreterTest, ANameWithoutAnExactOemSpellingGetsNoScriptButTheW
         MessageBoxAnswerer boxes;
         boxes.Then(IDOK);
         ASSERT_TRUE(SplitFile());
-        EXPECT_TRUE(WriteRunScript()) << "the parts are all there: the split goes on";
+        EXPECT_TRUE(WriteMergeScript()) << "the parts are all there: the split goes on";
         ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
         EXPECT_EQ(kWindowTitle, boxes.Last().caption);
         EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONWARNING), boxes.Last().style());

@@ -1,6 +1,5 @@
 #include "tests/split/split_fixture.h"
 
-#include "split/merge_script.h"
 #include "split/split_run.h"
 
 std::vector<char> SplitTest::ChooseSource(const std::string& name, size_t size, DWORD splitSize,
@@ -61,8 +60,4 @@ std::string UnixPathOf(const std::string& windowsPath) {
     std::string path = name;
     HeapFree(GetProcessHeap(), 0, name);
     return path;
-}
-
-bool WriteRunScript() {
-    return WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "split/merge_script.h"
 #include "gtest/gtest.h"
 #include "tests/support/test_files.h"
 
@@ -35,8 +36,10 @@ protected:
     ScratchDir dest_;
 };
 
-// WriteMergeScript for the run appState describes.
-bool WriteRunScript();
+// The script for the run appState describes, as the main window asks for it.
+inline bool WriteMergeScript() {
+    return WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+}
 
 // The Linux path of a file of the prefix, for commands run from Linux ("" if none).
 std::string UnixPathOf(const std::string& windowsPath);

@@ -51,7 +51,7 @@ TEST_F(Utf8Names, ANameTheConsoleCannotReadGetsItsPartsAndTheBoxButNoScript) {
         MessageBoxAnswerer boxes;
         boxes.Then(IDOK);
         ASSERT_TRUE(SplitFile());
-        EXPECT_TRUE(WriteRunScript());
+        EXPECT_TRUE(WriteMergeScript());
         ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
         const std::string& text = boxes.Last().text;
         EXPECT_NE(std::string::npos, text.find("No merge script was written")) << text;
@@ -75,7 +75,7 @@ TEST_F(Utf8Names, ANameOfTheSystemsLanguageGetsAScriptTheInterpreterRuns) {
     std::vector<char> source = ChooseSource(name, 30000, 10000, folder);
     MessageBoxAnswerer boxes;
     ASSERT_TRUE(SplitFile());
-    ASSERT_TRUE(WriteRunScript());
+    ASSERT_TRUE(WriteMergeScript());
     EXPECT_EQ(0u, boxes.Count()) << boxes.Describe();
     ASSERT_TRUE(FileExists(folder + "\\" + name + ".bat"));
     EXPECT_EQ(0, RunProcess("cmd.exe /c \"\"" + name + ".bat\"\"", folder));

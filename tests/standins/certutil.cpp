@@ -16,12 +16,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const char* fail = std::getenv("VELK_CERTUTIL_FAIL");
-    const std::size_t nameLength = std::strlen(argv[2]);
-    if (fail != nullptr && *fail != '\0' && nameLength >= std::strlen(fail) &&
-        std::strcmp(argv[2] + nameLength - std::strlen(fail), fail) == 0) {
-        std::printf("CertUtil: -hashfile command FAILED: 0x80070020 (WIN32: 32 ERROR_SHARING_VIOLATION)\r\n"
-                    "CertUtil: The process cannot access the file because it is being used by "
-                    "another process.\r\n");
+    const char* end = argv[2] + std::strlen(argv[2]) - (fail ? std::strlen(fail) : 0);
+    if (fail != nullptr && *fail != '\0' && end >= argv[2] && std::strcmp(end, fail) == 0) {
+        std::printf("CertUtil: -hashfile command FAILED: 0x80070020\r\nCertUtil: The file is in use.\r\n");
         return 2;
     }
     HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
