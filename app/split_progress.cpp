@@ -240,7 +240,8 @@ bool SplitWithProgress(HWND owner) {
         }
     }
     scriptRecoveryParts = succeeded ? lastRecoverySet.partsCovered : 0;
-    succeeded = succeeded && WriteMergeScript();
+    succeeded = succeeded &&
+                WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
     // A run that did not end well leaves no set of its own.
     if (!succeeded && lastRecoverySet.partsCovered != 0) {
         RemoveRecoveryFiles(appState.destDir, PathFindFileNameA(appState.sourcePath));

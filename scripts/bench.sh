@@ -414,5 +414,45 @@ for space_mib in 1024 3584; do
     rm -f "$sparse"
 done
 rm -rf "$out"
+
+# The merge script's time per part: scripts for 1, 100, 1000 and 3000 parts of one
+# byte each, run by the command interpreter under Wine (timed inside Wine; Wine's
+# certutil prints no hash, so each part's lines are the presence and length checks
+# and its copy), the four in turn in every round so that they see the same load.
+# Per part: (time - time of the 1-part script) / (parts - 1); linear when the ratios
+# against 100 parts stay near 1.
+echo "Merge script, time per part (ms, median of $rounds rounds):"
+script_counts=(1 100 1000 3000)
+head -c 3000 /dev/urandom >"$data/script-source.bin"
+for n in "${script_counts[@]}"; do
+    rm -rf "$data/script-$n" && mkdir -p "$data/script-$n"
+    head -c "$n" "$data/script-source.bin" >"$data/script-$n/source.bin"
+    wine "$bench_exe" split "$(winpath "$data/script-$n/source.bin")" "$(winpath "$data/script-$n")" 1 \
+        >/dev/null || { echo "bench: the engine failed for $n parts" >&2; exit 1; }
+    mv "$data/script-$n/source.bin" "$data/script-$n.expected"
+done
+declare -A script_ms
+for ((r = 0; r < rounds; r++)); do
+    for n in "${script_counts[@]}"; do
+        rm -f "$data/script-$n/source.bin"
+        line=$(wine "$bench_exe" merge "$(winpath "$data/script-$n")" source.bin.bat)
+        script_ms[$n]+="$(echo "$line" | awk '{print $2}') "
+    done
+    echo "bench: script round $((r + 1)) done"
+done
+for n in "${script_counts[@]}"; do
+    cmp -s "$data/script-$n/source.bin" "$data/script-$n.expected" ||
+        echo "bench: the script of $n parts did not rebuild its source" >&2
+done
+declare -A per_part
+one=$(echo "${script_ms[1]}" | tr ' ' '\n' | grep . | median)
+for n in 100 1000 3000; do
+    total=$(echo "${script_ms[$n]}" | tr ' ' '\n' | grep . | median)
+    per_part[$n]=$(awk -v t="$total" -v o="$one" -v n="$n" 'BEGIN {printf "%.2f", (t - o) / (n - 1)}')
+    echo "  $n parts: ms ${script_ms[$n]}; median $total, ${per_part[$n]} ms per part"
+done
+echo "  1-part script: ms ${script_ms[1]}; median $one"
+echo "  per part, 1000/100 $(ratio "${per_part[1000]}" "${per_part[100]}")   3000/100 $(ratio "${per_part[3000]}" "${per_part[100]}")   (near 1: linear)"
+rm -rf "$data"/script-*
 velk_arch_note bench
 [ "$merged_ok" = yes ] && [ "$joined_ok" = yes ]

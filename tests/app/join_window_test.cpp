@@ -28,7 +28,7 @@ std::vector<char> MakeSet(const ScratchDir& src, const std::string& folder, size
     appState.fileSize = size;
     appState.splitSize = part;
     ComputePartCount();
-    EXPECT_TRUE(SplitFile() && WriteMergeScript());
+    EXPECT_TRUE(SplitFile() && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount));
     appState.sourcePath[0] = appState.destDir[0] = '\0';
     appState.fileSize = appState.partCount = 0;
     appState.splitSize = kFloppySplitSize;

@@ -32,7 +32,7 @@ void ExpectWholeScript(const std::string& script, unsigned parts) {
     EXPECT_EQ(kOpening, script.substr(0, sizeof kOpening - 1));
     ASSERT_GE(script.size(), sizeof kEnding);
     EXPECT_EQ(kEnding, script.substr(script.size() - (sizeof kEnding - 1)));
-    std::vector<std::string> copies = LinesStarting(script, "copy /b ");
+    std::vector<std::string> copies = LinesStarting(script, "copy /b \"");
     ASSERT_EQ(parts, copies.size());
     EXPECT_EQ("copy /b \"data.zip.001\" \"data.zip.joining\"", copies[0]);
     char last[80];
@@ -41,7 +41,7 @@ void ExpectWholeScript(const std::string& script, unsigned parts) {
     if (parts > 1) {
         EXPECT_EQ(last, copies.back());
     }
-    EXPECT_EQ(parts, LinesStarting(script, "call :velkpart ").size());
+    EXPECT_EQ(parts, LinesStarting(script, "set velkk=").size()) << "each part checked";
 }
 
 class MergeScriptTest : public SplitTest {
@@ -123,6 +123,56 @@ TEST_F(MergeScriptTest, AScriptThatCannotBeCreatedSaysSo) {
                   boxes.Last().text);
     }
     EXPECT_TRUE(ListFiles(deep).empty());
+}
+
+// No Windows 95/98 interpreter runs here: its path is read. COMMAND.COM reads 127
+// bytes of a line and sets no exit code for copy, so its lines must fit, it must
+// never delete or replace a file, and never claim a join it cannot check.
+TEST_F(MergeScriptTest, TheWindows9xPathFitsItsLinesAndNeverReplacesOrClaimsSuccess) {
+    scriptRecoveryParts = 1;
+    // Names as the script spells them, % doubled; 0 parts joined: too long for such lines.
+    for (auto row : {std::make_pair("Holiday photos 2023 (final).zip", 3u), {"a&b 100%%.zip", 1000u},
+                     {"A name of sixty characters or so, which is far, far too long.zip", 0u}}) {
+        SCOPED_TRACE(row.first);
+        std::string name = row.first, file = name;
+        if (file.find("%%") != std::string::npos) file.erase(file.find("%%"), 1);
+        ScratchDir dest;
+        PrepareScript(file, row.second ? row.second : 2, dest.path());
+        ASSERT_TRUE(WriteMergeScript());
+        std::string script = ReadText(dest / (file + ".bat"));
+        size_t at = script.find("echo velk>nul & goto velknt\r\n"), to = script.find(":velknt\r\n");
+        const size_t guard = script.find("if exist \"" + name + "\" goto velk9have\r\n", at);
+        unsigned copies = 0;
+        for (size_t end; at < to; at = end + 2) {
+            end = script.find("\r\n", at);
+            std::string line = script.substr(at, end - at);
+            EXPECT_LE(line.size(), 127u) << line;
+            for (const char* never : {"del ", "ren ", "move ", "^", "Successfully Merged"}) {
+                EXPECT_EQ(std::string::npos, line.find(never)) << line;
+            }
+            copies += line.compare(0, 8, "copy /b ") == 0 && guard < at;  // never before the check
+        }
+        EXPECT_EQ(row.second, copies);
+        EXPECT_EQ(row.second != 0, script.find("the result could not be checked") < to);
+        EXPECT_EQ(row.second != 0, script.find(".par2") < to);
+    }
+    scriptRecoveryParts = 0;
+}
+
+// Lengths past 2 and 4 GiB are written whole: the script compares %~z with them as
+// text, never as cmd's 32-bit numbers. A sparse part of 4294967295 bytes passes its
+// check when run, and the short second part is named (no gigabytes written).
+TEST_F(MergeScriptTest, LengthsPast2And4GiBAreComparedAsWholeText) {
+    PrepareScript("big.bin", 1);
+    ASSERT_TRUE(WriteMergeScript(12884901888ull, 6442450944ull, 2));
+    EXPECT_NE(std::string::npos, ReadText(dest_ / "big.bin.bat").find("\"==\"6442450944\" (set"));
+    ASSERT_TRUE(MakeSizedFile(dest_ / "big.bin.001", 4294967295ull));
+    ASSERT_TRUE(WritePattern(dest_ / "big.bin.002", 9));
+    ASSERT_TRUE(WriteMergeScript(4294967305ull, 4294967295ull, 2));
+    ASSERT_EQ(1, RunProcess("cmd.exe /c \"big.bin.bat >out.txt\"", dest_.path(), 60000));
+    EXPECT_NE(std::string::npos, ReadText(dest_ / "out.txt").find("Part 2 (big.bin.002) has the wrong "
+                                                                 "length: 9 bytes, not 10.\r\n"));
+    EXPECT_FALSE(FileExists(dest_ / "big.bin"));
 }
 
 TEST_F(MergeScriptTest, OnAFullFloppyThePromptNamesTheScriptsSize) {

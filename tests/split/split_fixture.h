@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "split/merge_script.h"
 #include "gtest/gtest.h"
 #include "tests/support/test_files.h"
 #include "tests/support/unix_command.h"
@@ -35,6 +36,11 @@ protected:
     ScratchDir sources_;
     ScratchDir dest_;
 };
+
+// The script for the run appState describes, as the main window asks for it.
+inline bool WriteMergeScript() {
+    return WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+}
 
 // Makes path a read-only file. False when the platform here lets such a file be
 // opened for writing all the same (Wine run as root ignores the attribute).

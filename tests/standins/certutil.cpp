@@ -1,7 +1,8 @@
 // Stands in for certutil, whose -hashfile prints nothing under Wine: the SHA-256
 // of a file by CryptoAPI, printed as Windows 10 prints it (one word of lower-case
 // hex), or as Windows 7 does (a blank between bytes) when VELK_CERTUTIL_FORM is 7.
-// Only the algorithm named in capitals is known, as the merge script names it.
+// Only the algorithm named in capitals is known, as the merge script names it. A file
+// whose name ends in VELK_CERTUTIL_FAIL fails as a part held open elsewhere does.
 #include <windows.h>
 #include <wincrypt.h>
 
@@ -13,6 +14,12 @@ int main(int argc, char** argv) {
     if (argc != 4 || std::strcmp(argv[1], "-hashfile") != 0 || std::strcmp(argv[3], "SHA256") != 0) {
         std::printf("CertUtil: Unknown arguments.\r\n");
         return 1;
+    }
+    const char* fail = std::getenv("VELK_CERTUTIL_FAIL");
+    const char* end = argv[2] + std::strlen(argv[2]) - (fail ? std::strlen(fail) : 0);
+    if (fail != nullptr && *fail != '\0' && end >= argv[2] && std::strcmp(end, fail) == 0) {
+        std::printf("CertUtil: -hashfile command FAILED: 0x80070020\r\nCertUtil: The file is in use.\r\n");
+        return 2;
     }
     HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                               nullptr);
