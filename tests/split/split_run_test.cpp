@@ -272,13 +272,19 @@ TEST_F(SplitTest, ASourceOverFiveGiBGoesIntoFat32PartsByteForByte) {
     EXPECT_TRUE(split);
     EXPECT_EQ(4294967295ll, FileSize(parts[0]));
     EXPECT_EQ(static_cast<long long>(size - kLargestSplitSize), FileSize(parts[1]));
+    // The script rebuilds it under the command interpreter, past 4 GiB.
+    const std::string joined = dest_ / "disk.img";
+    EXPECT_TRUE(WriteMergeScript());
+    EXPECT_EQ(0, RunProcess("cmd.exe /c \"disk.img.bat\"", dest_.path(), 600000));
+    EXPECT_EQ(static_cast<long long>(size), FileSize(joined));
     for (const auto& m : markers) {
-        std::string got;
+        std::string got, rebuilt;
         for (ULONGLONG at = m.first; at < m.first + m.second.size(); ++at)
             got += ReadBytesAt(parts[at / kLargestSplitSize], at % kLargestSplitSize, 1);
         EXPECT_EQ(m.second, got);
+        EXPECT_EQ(m.second, ReadBytesAt(joined, m.first, m.second.size())) << "joined";
     }
-    for (const std::string& part : parts) DeleteFileA(part.c_str());
+    for (const std::string& file : {parts[0], parts[1], joined}) DeleteFileA(file.c_str());
 }
 
 // The size shown when the source was chosen may be stale by the time Split is
