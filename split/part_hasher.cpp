@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 
+#include "split/fault_guard.h"
 #include "split/platform_sha256.h"
 
 namespace {
@@ -31,12 +32,8 @@ const BYTE* pieceBytes = nullptr;
 DWORD pieceLength = 0;
 bool quitting = false;
 
-// The bytes hashed live in a view of a file whose medium may fail (a removed
-// disk, a file cut short by another program): reading them raises an exception
-// that would end the process. The thread's hashing is guarded as the copy is, by a
-// vectored handler that jumps back out of it; that piece's stream then fails.
-using AddHandlerCall = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
-using RemoveHandlerCall = ULONG(WINAPI*)(PVOID);
+// The bytes hashed live in a view of a file whose medium may fail: the thread's
+// hashing is guarded as the copy is, and that piece's stream then fails.
 std::jmp_buf hashFailed;
 volatile DWORD guardedThread = 0;  // the hashing thread while it reads a piece
 PVOID hashGuard = nullptr;
@@ -45,34 +42,18 @@ LONG CALLBACK OnHashFault(EXCEPTION_POINTERS* pointers) {
     if (guardedThread == 0 || guardedThread != GetCurrentThreadId()) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
     // Only a fault on the piece's own bytes; any other goes on to end the process.
-    bool unreadable = (record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR ||
-                       record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) &&
-                      record->NumberParameters >= 2 &&
-                      record->ExceptionInformation[1] - reinterpret_cast<ULONG_PTR>(pieceBytes) <
-                          pieceLength;
-    if (!unreadable) return EXCEPTION_CONTINUE_SEARCH;
+    const ULONG_PTR address = FaultAddress(pointers);
+    if (address == 0 || address - reinterpret_cast<ULONG_PTR>(pieceBytes) >= pieceLength) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
     guardedThread = 0;
     std::longjmp(hashFailed, 1);
 }
 
 // On Vista and later an entry that a jump out of the handler has passed through is
-// never freed: registered once for the thread's life. Windows before XP lacks the
-// calls and hashes unguarded.
-void GuardHashing(bool on) {
-    static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    static const auto addHandler = reinterpret_cast<AddHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
-    static const auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
-    if (addHandler == nullptr || removeHandler == nullptr) return;
-    if (on && hashGuard == nullptr) hashGuard = addHandler(1, OnHashFault);
-    if (!on && hashGuard != nullptr) {
-        removeHandler(hashGuard);
-        hashGuard = nullptr;
-    }
-}
+// never freed: registered once for the thread's life.
+void GuardHashing(bool on) { GuardFaults(hashGuard, OnHashFault, on); }
 
 bool HashGuarded(Stream* stream, const BYTE* bytes, DWORD length) {
     volatile bool hashed = false;

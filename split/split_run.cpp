@@ -7,6 +7,7 @@
 #include <new>
 
 #include "core/app_state.h"
+#include "split/fault_guard.h"
 #include "split/mapped_file.h"
 #include "split/part_digests.h"
 #include "split/run_end.h"
@@ -53,15 +54,9 @@ bool Report() {
     return goOn || StopAsCancelled();
 }
 
-// A source whose medium fails while it is read (a removed disk, a lost network
-// share, a file cut short by another program) has pages in its view that cannot
-// be read: touching one raises an exception that would end the process, leaving a
-// part of full length with bytes never copied. MinGW has no __try, so the copy is
-// guarded by a vectored handler that jumps back out of it. The handler's entry
-// points are looked up: Windows before XP lacks them and copies unguarded.
-using AddHandlerCall = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
-using RemoveHandlerCall = ULONG(WINAPI*)(PVOID);
-
+// A source whose medium fails while it is read has pages in its view that cannot
+// be read: unguarded, the process would end, leaving a part of full length with
+// bytes never copied. The copy jumps back out of the fault instead.
 std::jmp_buf copyFailed;
 // The thread whose copy is guarded; 0 when none is. Only the handler reads it, so
 // without volatile the compiler could drop the stores around the copy.
@@ -81,33 +76,18 @@ LONG CALLBACK OnCopyFault(EXCEPTION_POINTERS* pointers) {
     if (guardedThread == 0 || guardedThread != GetCurrentThreadId()) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
     // Only a fault on the bytes of the two views: any other is a fault of the
     // program's own and goes on to end it.
-    bool unreadable = (record->ExceptionCode == EXCEPTION_IN_PAGE_ERROR ||
-                       record->ExceptionCode == EXCEPTION_ACCESS_VIOLATION) &&
-                      record->NumberParameters >= 2 &&
-                      (InView(sourceReader, record->ExceptionInformation[1]) ||
-                       InView(partWriter, record->ExceptionInformation[1]));
-    if (!unreadable) return EXCEPTION_CONTINUE_SEARCH;
-    partFailed = InView(partWriter, record->ExceptionInformation[1]);
+    const ULONG_PTR address = FaultAddress(pointers);
+    if (address == 0 || !(InView(sourceReader, address) || InView(partWriter, address))) {
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    partFailed = InView(partWriter, address);
     guardedThread = 0;
     std::longjmp(copyFailed, 1);
 }
 
-void GuardCopies(bool on) {
-    static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    static const auto addHandler = reinterpret_cast<AddHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "AddVectoredExceptionHandler")));
-    static const auto removeHandler = reinterpret_cast<RemoveHandlerCall>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveVectoredExceptionHandler")));
-    if (addHandler == nullptr || removeHandler == nullptr) return;
-    if (on && copyGuard == nullptr) copyGuard = addHandler(1, OnCopyFault);
-    if (!on && copyGuard != nullptr) {
-        removeHandler(copyGuard);
-        copyGuard = nullptr;
-    }
-}
+void GuardCopies(bool on) { GuardFaults(copyGuard, OnCopyFault, on); }
 
 // Bytes are taken a page of the source at most at a time, each piece counted by
 // the writer only once copied whole: when a page cannot be read, the part holds
