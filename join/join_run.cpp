@@ -152,7 +152,9 @@ bool PartReadsAt(const char* path, DWORD offset, DWORD length) {
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     static char probe[64u << 10];
-    bool reads = SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == offset;
+    // With its high part given, an offset past 2 GiB is no move backwards.
+    LONG high = 0;
+    bool reads = SetFilePointer(file, static_cast<LONG>(offset), &high, FILE_BEGIN) == offset;
     while (reads && length != 0) {
         DWORD read = 0;
         DWORD piece = length < sizeof probe ? length : sizeof probe;
