@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "join/join_run.h"
+#include "recovery/recovery_writer.h"
 #include "split/split_run.h"
 
 namespace {
@@ -51,6 +52,7 @@ INT_PTR OnEndSession(WPARAM ending) {
     if (ending && heldWindow != nullptr) {
         EndRunAsSessionEnds();
         EndJoinAsSessionEnds();
+        EndRecoveryAsSessionEnds();
     }
     return FALSE;
 }

@@ -6,11 +6,13 @@
 #include "core/app_state.h"
 #include "app/session_end.h"
 #include "join/join_run.h"
+#include "recovery/join_repair.h"
 #include "recovery/recovery_writer.h"
 #include "settings/settings_store.h"
 #include "split/recovery_names.h"
 #include "res/resource.h"
 #include "split/merge_script.h"
+#include "split/run_end.h"
 #include "split/split_run.h"
 
 namespace {
@@ -236,7 +238,9 @@ bool SplitWithProgress(HWND owner) {
         succeeded = WriteRecoverySet(losses);
         recoveryProgressHook = nullptr;
         if (!succeeded) {
-            MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
+            // What failed is recorded where it failed; this says it only for what was not.
+            StopAsFailed("The Recovery Volumes could not be written", appState.destDir);
+            ShowRunEnd();
         }
     }
     scriptRecoveryParts = succeeded ? lastRecoverySet.partsCovered : 0;
@@ -254,7 +258,10 @@ bool SplitWithProgress(HWND owner) {
 bool JoinWithProgress(HWND owner) {
     HoldSessionEnd(owner, "Joining");
     OpenSplitProgress(owner);
+    // Parts missing or damaged are rebuilt from the recovery volumes beside them.
+    joinBeforeCopyHook = RepairBeforeJoin;
     bool succeeded = JoinFile();
+    joinBeforeCopyHook = nullptr;
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

@@ -380,7 +380,7 @@ bool Prepare() {
         CountPartsFound(set, partCount, bytes);
         if (!set.removable && partCount == 0) partCount = 1;  // the first part's box says it
     }
-    if (joinBeforeCopyHook != nullptr) joinBeforeCopyHook(set);
+    if (joinBeforeCopyHook != nullptr && !joinBeforeCopyHook(set)) return false;
     if (PathFileExistsA(joinedPath)) {
         char text[3 * kPathSize];
         FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);

@@ -540,6 +540,11 @@ RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
     ScanPackets(w, VisitRecovery);
     report->parts = w.entryCount;
     report->spareSlices = w.spareCount;
+    DWORD perPart = 1;
+    for (DWORD e = 0; e < w.entryCount; ++e) {
+        if (w.entries[e].slices > perPart) perPart = w.entries[e].slices;
+    }
+    report->partsCovered = w.spareCount / perPart;
     w.lost = Table<bool>(w.slices);
     if (w.lost == nullptr) return RepairOutcome::Failed;
     for (DWORD e = 0; e < w.entryCount; ++e) {

@@ -19,6 +19,7 @@ struct RepairReport {
     DWORD badParts;      // missing or damaged
     DWORD lostSlices;    // slices to rebuild
     DWORD spareSlices;   // recovery slices found whole
+    DWORD partsCovered;  // parts those slices can rebuild, whichever they are
     DWORD rebuiltCount;  // parts rebuilt
     DWORD rebuilt[kRebuiltListed];  // their numbers, the first kRebuiltListed
 };
