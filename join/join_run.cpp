@@ -371,6 +371,15 @@ bool Prepare() {
         RefuseList();
         return false;
     }
+    if (PathFileExistsA(joinedPath)) {
+        char text[3 * kPathSize];
+        FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);
+        if (MessageBoxA(nullptr, text, kWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            return false;
+        }
+    }
+    // Parts rebuilt here count as found below.
+    if (joinBeforeCopyHook != nullptr && !joinBeforeCopyHook(set)) return false;
     countKnown = list == PartList::Read || !set.removable;
     withoutList = list != PartList::Read || !joinCheckParts;
     if (list == PartList::Read) {
@@ -379,14 +388,6 @@ bool Prepare() {
         unsigned long long bytes = 0;
         CountPartsFound(set, partCount, bytes);
         if (!set.removable && partCount == 0) partCount = 1;  // the first part's box says it
-    }
-    if (joinBeforeCopyHook != nullptr && !joinBeforeCopyHook(set)) return false;
-    if (PathFileExistsA(joinedPath)) {
-        char text[3 * kPathSize];
-        FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);
-        if (MessageBoxA(nullptr, text, kWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-            return false;
-        }
     }
     return true;
 }

@@ -21,11 +21,12 @@ struct JoinPreview {
 bool PreviewJoin(const char* firstPart, JoinPreview& preview);
 
 // Seams for mending a set from elsewhere (recovery data beside the parts). Null:
-// nothing is mended. The first is called once the set is found (its list read, its
-// number known) and before anything is copied: it may put missing or damaged parts
-// right in place; false when nothing is to be joined (it said why). The second when part `part` was found missing, of the wrong
-// length, damaged or unreadable, before the user is asked: true when it put the part
-// right in place, which is then copied again (once; after that the user is asked).
+// nothing is mended. The first is called once the set is found (its list read) and
+// before its parts are counted or copied: it may put missing or damaged parts
+// right in place; false when nothing is to be joined (it said why). The second when
+// part `part` was found missing, of the wrong length, damaged or unreadable, before
+// the user is asked: true when it put the part right in place, which is then copied
+// again (once; after that the user is asked).
 using JoinSetHook = bool (*)(const JoinSet& set);
 using JoinBadPartHook = bool (*)(const JoinSet& set, unsigned long long part);
 extern JoinSetHook joinBeforeCopyHook;

@@ -6,10 +6,13 @@
 
 #include "core/app_state.h"
 #include "gtest/gtest.h"
+#include "join/join_run.h"
 #include "recovery/galois.h"
+#include "recovery/join_repair.h"
 #include "recovery/recovery_repair.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/slice_engine.h"
+#include "split/merge_script.h"
 #include "split/split_run.h"
 #include "recovery/checksums.h"
 #include "tests/support/message_boxes.h"
@@ -77,12 +80,13 @@ struct DamageCase {
     std::vector<unsigned> deleted;
     std::vector<unsigned> damaged;
     bool recoverable;
+    bool listed = true;  // the join finds the list beside the parts
 };
 
 const DamageCase kCases[] = {
     {"floppy parts, first deleted", 3000000, kFloppySplitSize, 1, {1}, {}, true},
     {"floppy parts, middle damaged", 3000000, kFloppySplitSize, 1, {}, {2}, true},
-    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}, true},
+    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}, true, false},
     {"odd size, several at once", 1000003, 100001, 3, {1, 10}, {6}, true},
     {"one part only, damaged", 5001, 65536, 1, {}, {1}, true},
     {"more lost than the set covers", 1000003, 100001, 2, {2, 4}, {9}, false},
@@ -90,17 +94,46 @@ const DamageCase kCases[] = {
 
 class RecoverySet : public ::testing::TestWithParam<DamageCase> {};
 
-// par2 rebuilds in one copy of the damaged folder, the program's repair in another.
-TEST_P(RecoverySet, Par2AndRepairRebuildWhatWasLost) {
+// The program's join, with the repair step it runs before copying, from `folder`.
+bool JoinWithRepair(const std::string& folder, const std::string& into, MessageBoxAnswerer& boxes) {
+    CopyText(appState.sourcePath, PartPath(folder, "data.bin", 1).c_str());
+    CopyText(appState.destDir, into.c_str());
+    joinBeforeCopyHook = RepairBeforeJoin;
+    boxes.Then(IDOK);
+    bool joined = JoinFile();
+    joinBeforeCopyHook = nullptr;
+    return joined;
+}
+
+// par2 rebuilds in one copy of the damaged folder, the program's repair in another,
+// its join from a third.
+TEST_P(RecoverySet, Par2RepairAndJoinRebuildWhatWasLost) {
     const DamageCase& c = GetParam();
-    ScratchDir sources, dest, copy;
+    ScratchDir sources, dest, copy, joinCopy, joined;
     std::vector<char> source = SplitWithSet(sources, dest.path(), "data.bin", c.size, c.splitSize, c.losses);
     DWORD parts = appState.partCount;
     ASSERT_EQ(c.losses, lastRecoverySet.partsCovered);
+    ASSERT_TRUE(WriteMergeScript());
+    if (!c.listed) {
+        ASSERT_TRUE(DeleteFileA((dest / "data.bin.sha256").c_str()));
+    }
     EXPECT_EQ(0, Par2(dest, "verify", "data.bin")) << c.label << ": the whole set";
     for (unsigned part : c.deleted) ASSERT_TRUE(DeleteFileA(PartPath(dest.path(), "data.bin", part).c_str()));
     for (unsigned part : c.damaged) Damage(PartPath(dest.path(), "data.bin", part));
     CopyFolder(dest, copy);
+    CopyFolder(dest, joinCopy);
+    MessageBoxAnswerer boxes;
+    EXPECT_EQ(c.recoverable, JoinWithRepair(joinCopy.path(), joined.path(), boxes)) << c.label;
+    if (c.recoverable) {
+        EXPECT_EQ(0u, boxes.Count()) << c.label << boxes.Describe();
+        EXPECT_TRUE(ReadBytes(joined / "data.bin") == source) << c.label << ": the join's file differs";
+        EXPECT_EQ(c.deleted.size() + c.damaged.size(), lastJoinRepair.rebuiltCount) << c.label;
+    } else {
+        ASSERT_EQ(1u, boxes.Count()) << c.label << boxes.Describe();
+        EXPECT_EQ("3 of the 10 parts of data.bin are missing or damaged: more than its recovery "
+                  "volumes can rebuild (2 part(s)).\nNothing was joined.", boxes.Last().text);
+        EXPECT_TRUE(ListFiles(joined.path()).empty()) << c.label;
+    }
     std::vector<std::string> before = ListFiles(copy.path());
     std::vector<char> damaged = JoinParts(copy.path(), parts);
 
@@ -194,6 +227,28 @@ TEST(RecoveryRepair, BadVolumesAreSteppedOverOrRefusedCleanly) {
             EXPECT_EQ(before, ListFiles(dest.path())) << "files written or removed";
         }
     }
+}
+
+std::string endingIn;
+size_t filesAtEnd = 0;
+
+// The session ends while the volumes are computed: none of the set stays, even
+// if the process ends as soon as it is told.
+TEST(RecoveryRepair, TheSessionEndingWhileTheSetIsWrittenLeavesNoneOfIt) {
+    ScratchDir sources, dest;
+    SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 0);
+    endingIn = dest.path();
+    recoveryProgressHook = [](unsigned long long done, unsigned long long total) {
+        if (2 * done <= total || endingIn.empty()) return true;
+        EndRecoveryAsSessionEnds();
+        filesAtEnd = ListFiles(endingIn).size();
+        endingIn.clear();
+        return true;
+    };
+    EXPECT_FALSE(WriteRecoverySet(2));
+    recoveryProgressHook = nullptr;
+    EXPECT_TRUE(endingIn.empty()) << "the session never ended";
+    EXPECT_EQ(3u, filesAtEnd) << "only the parts";
 }
 
 TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
