@@ -260,7 +260,8 @@ TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
 }
 
 // Onto the 1440 KiB floppy with a disk inserted at each prompt: each recovery file
-// fits a disk, one more disk is asked for, and a part deleted from the pile is rebuilt.
+// fits a disk, one more disk is asked for, and a part deleted from the pile is rebuilt
+// by the join.
 TEST(RecoveryFloppy, SetGoesOntoDisksAndRebuildsAPart) {
     SKIP_WITHOUT_FLOPPY();
     FloppyDrive floppy;
@@ -276,9 +277,9 @@ TEST(RecoveryFloppy, SetGoesOntoDisksAndRebuildsAPart) {
     const std::string pile = floppy.Pile();
     ASSERT_TRUE(FileExists(pile + "\\data.bin.vol0+1.par2")) << "the set is on the disks";
     ASSERT_TRUE(DeleteFileA(PartPath(pile, "data.bin", 2).c_str()));
-    RepairReport report;
-    EXPECT_TRUE(RepairParts((pile + "\\").c_str(), "data.bin", &report));
-    EXPECT_EQ(2u, report.rebuilt[0]);
-    EXPECT_TRUE(JoinParts(pile, 3) == source);
+    ScratchDir joined;
+    EXPECT_TRUE(JoinWithRepair(pile, joined.path(), boxes)) << boxes.Describe();
+    EXPECT_EQ(2u, lastJoinRepair.rebuilt[0]);
+    EXPECT_TRUE(ReadBytes(joined / "data.bin") == source);
 }
 }  // namespace
