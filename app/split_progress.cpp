@@ -152,6 +152,16 @@ bool OnRecoveryProgress(unsigned long long done, unsigned long long total) {
     return !cancelRequested;
 }
 
+// The join's check against the recovery volumes: the bar follows it, and the
+// part's text comes back as the copy begins.
+bool OnRepairProgress(unsigned long long done, unsigned long long total) {
+    if (progressWindow != nullptr && shownPart != 0) {
+        SetDlgItemTextA(progressWindow, IDC_PROGRESS_PART, "Recovery volumes");
+        shownPart = 0;
+    }
+    return OnRecoveryProgress(done, total);
+}
+
 void OnCancel(HWND window) {
     cancelRequested = true;
     // Taken: the run ends after the slice under way.
@@ -260,8 +270,10 @@ bool JoinWithProgress(HWND owner) {
     OpenSplitProgress(owner);
     // Parts missing or damaged are rebuilt from the recovery volumes beside them.
     joinBeforeCopyHook = RepairBeforeJoin;
+    repairProgressHook = OnRepairProgress;
     bool succeeded = JoinFile();
     joinBeforeCopyHook = nullptr;
+    repairProgressHook = nullptr;
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

@@ -20,6 +20,11 @@ bool RepairBeforeJoin(const JoinSet& set) {
                    static_cast<unsigned long>(lastJoinRepair.partsCovered));
         MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONERROR);
         return false;
+    case RepairOutcome::Cancelled:
+        MessageBoxA(nullptr, "Cancelling File Join", kWindowTitle, MB_OK | MB_ICONWARNING);
+        return false;
+    case RepairOutcome::SessionEnds:
+        return false;
     case RepairOutcome::Failed:
         // The join's own checks still name any part that is bad.
         FormatText(text, sizeof text,

@@ -12,6 +12,8 @@
 #include "split/part_digests.h"
 #include "split/recovery_names.h"
 
+RepairProgressHook repairProgressHook = nullptr;
+
 namespace {
 constexpr DWORD kNameBytes = 4 * kPathSize;
 constexpr DWORD kMaxSetFiles = 4096;
@@ -102,6 +104,22 @@ void Release(Work& w) {
         Free(t);
     }
 }
+
+Work* current = nullptr;  // the repair under way, for the session's end
+bool sessionEnded = false;
+bool stopped = false;
+unsigned long long workDone = 0;
+unsigned long long workTotal = 0;
+
+bool Report(unsigned long long done) {
+    workDone = done;
+    if (!stopped && repairProgressHook != nullptr && !repairProgressHook(workDone, workTotal)) {
+        stopped = true;
+    }
+    return !stopped && !sessionEnded;
+}
+
+bool OnSlicesDone(unsigned long long done) { return Report(done); }
 
 bool FindSetFiles(Work& w, const char* folder, const char* name) {
     w.files = Table<SetFile>(kMaxSetFiles);
@@ -338,6 +356,7 @@ bool CheckPart(Work& w, const char* folder, FileEntry& e) {
             std::memset(w.buffer + real, 0, piece - real);
             good = (real == 0 || ReadAt(e.handle, from + done, w.buffer, real)) && md5.Add(w.buffer, piece);
             done += piece;
+            if (!Report(workDone + real)) return false;
         }
         BYTE digest[kMd5Size];
         good = good && md5.Finish(digest) &&
@@ -499,8 +518,10 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     }
     decoding = &w;
     if (ok) {
+        workDone = 0;
+        workTotal = static_cast<unsigned long long>(w.slices) * w.sliceSize;
         ok = ComputeSlices(w.inputs, w.slices, w.outputs, n, w.sliceSize, DecodeCoefficient, nullptr,
-                           nullptr);
+                           OnSlicesDone);
     }
     decoding = nullptr;
     // Only parts that match the set as a whole replace what is there.
@@ -547,6 +568,7 @@ RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
     report->partsCovered = w.spareCount / perPart;
     w.lost = Table<bool>(w.slices);
     if (w.lost == nullptr) return RepairOutcome::Failed;
+    for (DWORD e = 0; e < w.entryCount; ++e) workTotal += w.entries[e].length;
     for (DWORD e = 0; e < w.entryCount; ++e) {
         if (!CheckPart(w, folder, w.entries[e])) return RepairOutcome::Failed;
         if (w.entries[e].bad) ++report->badParts;
@@ -567,8 +589,28 @@ bool RepairParts(const char* folder, const char* name, RepairReport* report) {
     *report = RepairReport{};
     Work w;
     partName = name;
+    current = &w;
+    sessionEnded = stopped = false;
+    workDone = workTotal = 0;
     report->outcome = Run(w, folder, report);
+    // Whatever failed after a stop is only its consequence.
+    if (sessionEnded) report->outcome = RepairOutcome::SessionEnds;
+    else if (stopped) report->outcome = RepairOutcome::Cancelled;
     Release(w);
+    current = nullptr;
     partName = nullptr;
     return report->outcome == RepairOutcome::Whole || report->outcome == RepairOutcome::Rebuilt;
+}
+
+void EndRepairAsSessionEnds() {
+    sessionEnded = true;
+    if (current == nullptr || current->entries == nullptr) return;
+    // The process may end as soon as the caller returns: no part half rebuilt stays.
+    for (DWORD e = 0; e < current->entryCount; ++e) {
+        FileEntry& entry = current->entries[e];
+        if (entry.rebuilt != INVALID_HANDLE_VALUE && entry.rebuilt != nullptr) CloseHandle(entry.rebuilt);
+        entry.rebuilt = INVALID_HANDLE_VALUE;
+        if (entry.temporary[0] != '\0') DeleteFileA(entry.temporary);
+        entry.temporary[0] = '\0';
+    }
 }

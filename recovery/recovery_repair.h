@@ -8,7 +8,9 @@ enum class RepairOutcome {
     Rebuilt,     // the parts listed were rebuilt and match the set
     TooDamaged,  // more is lost than the set can rebuild; nothing written
     NoSet,       // no usable set for the name beside the parts
-    Failed       // the set or a part could not be read or written; good parts untouched
+    Failed,      // the set or a part could not be read or written; good parts untouched
+    Cancelled,   // the progress hook said stop; nothing written
+    SessionEnds  // the session ended during it; nothing written
 };
 
 constexpr DWORD kRebuiltListed = 256;
@@ -29,3 +31,11 @@ struct RepairReport {
 // A rebuilt part is written aside and takes its name only once its MD5 matches
 // the set's. True for Whole and Rebuilt.
 bool RepairParts(const char* folder, const char* name, RepairReport* report);
+
+// Told of the bytes checked against the set, then of those read for the rebuild
+// (the bar starts again); false stops the repair.
+using RepairProgressHook = bool (*)(unsigned long long done, unsigned long long total);
+extern RepairProgressHook repairProgressHook;
+
+// The session ends during a repair: the parts being rebuilt go at once.
+void EndRepairAsSessionEnds();

@@ -251,6 +251,34 @@ TEST(RecoveryRepair, TheSessionEndingWhileTheSetIsWrittenLeavesNoneOfIt) {
     EXPECT_EQ(3u, filesAtEnd) << "only the parts";
 }
 
+// The join's repair stopped as it rebuilds (by Cancel, by the session's end): the
+// parts stay as they were, nothing is joined, and only Cancel says so.
+TEST(RecoveryRepair, AStoppedRepairLeavesThePartsAndJoinsNothing) {
+    for (bool ending : {false, true}) {
+        SCOPED_TRACE(ending ? "session ends" : "cancelled");
+        ScratchDir sources, dest, joined;
+        SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 1);
+        ASSERT_TRUE(DeleteFileA(PartPath(dest.path(), "data.bin", 2).c_str()));
+        endingIn = ending ? dest.path() : "";
+        std::vector<std::string> before = ListFiles(dest.path());
+        // The second report of the rebuild: its part is being written aside.
+        repairProgressHook = [](unsigned long long done, unsigned long long total) {
+            if (done != total || total != 300000) return true;
+            if (endingIn.empty()) return false;
+            EndRepairAsSessionEnds();
+            filesAtEnd = ListFiles(endingIn).size();
+            return true;
+        };
+        MessageBoxAnswerer boxes;
+        EXPECT_FALSE(JoinWithRepair(dest.path(), joined.path(), boxes));
+        repairProgressHook = nullptr;
+        EXPECT_EQ(ending ? 0u : 1u, boxes.Count()) << boxes.Describe();
+        EXPECT_EQ(before.size(), ending ? filesAtEnd : before.size()) << "a part half rebuilt stays";
+        EXPECT_EQ(before, ListFiles(dest.path()));
+        EXPECT_TRUE(ListFiles(joined.path()).empty());
+    }
+}
+
 TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
     ScratchDir sources, dest;
     SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 2);
