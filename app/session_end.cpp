@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "join/join_run.h"
+#include "recovery/join_repair.h"
 #include "recovery/recovery_repair.h"
 #include "recovery/recovery_writer.h"
 #include "split/split_run.h"
@@ -55,6 +56,7 @@ INT_PTR OnEndSession(WPARAM ending) {
         EndJoinAsSessionEnds();
         EndRecoveryAsSessionEnds();
         EndRepairAsSessionEnds();
+        EndJoinRepairAsSessionEnds();
     }
     return FALSE;
 }

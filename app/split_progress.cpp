@@ -268,11 +268,14 @@ bool SplitWithProgress(HWND owner) {
 bool JoinWithProgress(HWND owner) {
     HoldSessionEnd(owner, "Joining");
     OpenSplitProgress(owner);
-    // Parts missing or damaged are rebuilt from the recovery volumes beside them.
+    // Parts missing or damaged are rebuilt from the recovery volumes beside them,
+    // or, from disks, after the others from the volumes' disks.
     joinBeforeCopyHook = RepairBeforeJoin;
+    joinLeftOutHook = RebuildLeftOutParts;
     repairProgressHook = OnRepairProgress;
     bool succeeded = JoinFile();
     joinBeforeCopyHook = nullptr;
+    joinLeftOutHook = nullptr;
     repairProgressHook = nullptr;
     CloseSplitProgress();
     ReleaseSessionEnd();

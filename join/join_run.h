@@ -32,6 +32,14 @@ using JoinBadPartHook = bool (*)(const JoinSet& set, unsigned long long part);
 extern JoinSetHook joinBeforeCopyHook;
 extern JoinBadPartHook joinBadPartHook;
 
+// With it, a part from removable disks (not the first) may be left out at its
+// prompt (Continue) and is rebuilt once the others are in: it is called then with
+// the joined file open for reading and writing, part n at (n - 1) * partLength in
+// it, and is true when it wrote every part left out there, whole; false when
+// nothing is to be joined (it said why). Null: every part must come from its disk.
+using JoinLeftOutHook = bool (*)(const JoinSet& set, HANDLE joined, unsigned long long partLength);
+extern JoinLeftOutHook joinLeftOutHook;
+
 // Joins the set into appState.destDir. True when the joined file is in place, with
 // appState.fileSize and partCount its size and parts; false after the boxes that
 // said why (nothing then changed in the destination).

@@ -40,6 +40,7 @@ struct FileEntry {
     BYTE* sums;        // its slices' MD5 and CRC-32, from the slice checksum packet
     bool described;
     HANDLE handle;     // the part as it is, or INVALID_HANDLE_VALUE
+    unsigned long long base;  // where the part begins in handle and in rebuilt
     bool bad;
     char temporary[kPathSize];
     HANDLE rebuilt;
@@ -72,6 +73,9 @@ struct Work {
     SliceOutput* outputs = nullptr;
     DWORD* lostList = nullptr;
     DWORD* sourceOf = nullptr;  // for each input of the engine: slice index, or spare index + slices
+    // Parts read from (and rebuilt into) one joined file instead of their own files.
+    HANDLE joined = INVALID_HANDLE_VALUE;
+    unsigned long long partLength = 0;
 };
 
 template <typename T>
@@ -331,13 +335,27 @@ bool SetComplete(Work& w) {
 // another length is bad as a whole part, its slices that match still usable.
 bool CheckPart(Work& w, const char* folder, FileEntry& e) {
     char path[kPathSize];
-    if (!FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
-                    static_cast<unsigned long>(e.part))) {
+    unsigned long long size = 0;
+    if (w.joined != INVALID_HANDLE_VALUE) {
+        // In the joined file every part but the last is partLength long; what is
+        // beyond the file's end is missing.
+        e.base = (e.part - 1ull) * w.partLength;
+        if (!SizeOf(w.joined, &size) ||
+            !DuplicateHandle(GetCurrentProcess(), w.joined, GetCurrentProcess(), &e.handle, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS)) {
+            e.handle = INVALID_HANDLE_VALUE;
+            return false;
+        }
+        size = size > e.base ? size - e.base : 0;
+        if (size > e.length) size = e.length;
+    } else if (FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
+                          static_cast<unsigned long>(e.part))) {
+        e.handle = OpenForReading(path);
+    } else {
         return false;
     }
-    e.handle = OpenForReading(path);
-    unsigned long long size = 0;
-    if (e.handle == INVALID_HANDLE_VALUE || !SizeOf(e.handle, &size)) {
+    if (e.handle == INVALID_HANDLE_VALUE ||
+        (w.joined == INVALID_HANDLE_VALUE && !SizeOf(e.handle, &size))) {
         e.bad = true;
         for (DWORD s = 0; s < e.slices; ++s) w.lost[e.firstSlice + s] = true;
         return true;
@@ -354,7 +372,8 @@ bool CheckPart(Work& w, const char* folder, FileEntry& e) {
             DWORD piece = w.sliceSize - done < kPiece ? static_cast<DWORD>(w.sliceSize - done) : kPiece;
             DWORD real = done < want ? static_cast<DWORD>(want - done < piece ? want - done : piece) : 0;
             std::memset(w.buffer + real, 0, piece - real);
-            good = (real == 0 || ReadAt(e.handle, from + done, w.buffer, real)) && md5.Add(w.buffer, piece);
+            good = (real == 0 || ReadAt(e.handle, e.base + from + done, w.buffer, real)) &&
+                   md5.Add(w.buffer, piece);
             done += piece;
             if (!Report(workDone + real)) return false;
         }
@@ -440,7 +459,9 @@ bool RebuiltMatches(Work& w, FileEntry& e) {
     if (!md5.Start()) return false;
     for (unsigned long long done = 0; done < e.length;) {
         DWORD piece = e.length - done < kPiece ? static_cast<DWORD>(e.length - done) : kPiece;
-        if (!ReadAt(e.rebuilt, done, w.buffer, piece) || !md5.Add(w.buffer, piece)) return false;
+        if (!ReadAt(e.rebuilt, e.base + done, w.buffer, piece) || !md5.Add(w.buffer, piece)) {
+            return false;
+        }
         done += piece;
     }
     BYTE digest[kMd5Size];
@@ -472,9 +493,9 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
             unsigned long long length = entry.length - from < w.sliceSize ? entry.length - from : w.sliceSize;
             if (w.lost[index]) {
                 w.lostList[lostAt] = index;
-                w.outputs[lostAt++] = SliceOutput{nullptr, from, length};
+                w.outputs[lostAt++] = SliceOutput{nullptr, entry.base + from, length};
             } else {
-                w.inputs[wholeAt++] = SliceInput{entry.handle, from, length};
+                w.inputs[wholeAt++] = SliceInput{entry.handle, entry.base + from, length};
             }
         }
     }
@@ -485,9 +506,16 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     ok = n == 0 || Solve(w, n, constants);
     Free(constants);
     // Each bad part is written aside: its whole slices copied, its lost ones computed.
+    // In a joined file, not yet under its name, its lost slices go straight into place.
     for (DWORD e = 0; ok && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (!entry.bad) continue;
+        if (w.joined != INVALID_HANDLE_VALUE) {
+            ok = DuplicateHandle(GetCurrentProcess(), w.joined, GetCurrentProcess(), &entry.rebuilt,
+                                 0, FALSE, DUPLICATE_SAME_ACCESS) != 0;
+            if (!ok) entry.rebuilt = INVALID_HANDLE_VALUE;
+            continue;
+        }
         ok = GetTempFileNameA(folder, "vlk", 0, entry.temporary) != 0;
         if (!ok) entry.temporary[0] = '\0';
         if (ok) {
@@ -529,6 +557,11 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     for (DWORD e = 0; ok && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (!entry.bad) continue;
+        if (w.joined != INVALID_HANDLE_VALUE) {
+            if (report->rebuiltCount < kRebuiltListed) report->rebuilt[report->rebuiltCount] = entry.part;
+            ++report->rebuiltCount;
+            continue;
+        }
         char path[kPathSize];
         ok = FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
                         static_cast<unsigned long>(entry.part));
@@ -585,9 +618,9 @@ RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
 }
 }  // namespace
 
-bool RepairParts(const char* folder, const char* name, RepairReport* report) {
+namespace {
+bool Repair(Work& w, const char* folder, const char* name, RepairReport* report) {
     *report = RepairReport{};
-    Work w;
     partName = name;
     current = &w;
     sessionEnded = stopped = false;
@@ -600,6 +633,20 @@ bool RepairParts(const char* folder, const char* name, RepairReport* report) {
     current = nullptr;
     partName = nullptr;
     return report->outcome == RepairOutcome::Whole || report->outcome == RepairOutcome::Rebuilt;
+}
+}  // namespace
+
+bool RepairParts(const char* folder, const char* name, RepairReport* report) {
+    Work w;
+    return Repair(w, folder, name, report);
+}
+
+bool RepairJoinedParts(const char* folder, const char* name, HANDLE joined,
+                       unsigned long long partLength, RepairReport* report) {
+    Work w;
+    w.joined = joined;
+    w.partLength = partLength;
+    return Repair(w, folder, name, report);
 }
 
 void EndRepairAsSessionEnds() {

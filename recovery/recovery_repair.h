@@ -32,6 +32,12 @@ struct RepairReport {
 // the set's. True for Whole and Rebuilt.
 bool RepairParts(const char* folder, const char* name, RepairReport* report);
 
+// The same with the parts in one joined file (opened for reading and writing), each
+// at (part - 1) * partLength, the set's files in folder: the bad parts are rebuilt
+// in place there; the file is not named yet, so nothing is written aside.
+bool RepairJoinedParts(const char* folder, const char* name, HANDLE joined,
+                       unsigned long long partLength, RepairReport* report);
+
 // Told of the bytes checked against the set, then of those read for the rebuild
 // (the bar starts again); false stops the repair.
 using RepairProgressHook = bool (*)(unsigned long long done, unsigned long long total);
