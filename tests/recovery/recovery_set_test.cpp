@@ -99,9 +99,11 @@ bool JoinWithRepair(const std::string& folder, const std::string& into, MessageB
     CopyText(appState.sourcePath, PartPath(folder, "data.bin", 1).c_str());
     CopyText(appState.destDir, into.c_str());
     joinBeforeCopyHook = RepairBeforeJoin;
+    joinLeftOutHook = RebuildLeftOutParts;
     boxes.Then(IDOK);
     bool joined = JoinFile();
     joinBeforeCopyHook = nullptr;
+    joinLeftOutHook = nullptr;
     return joined;
 }
 
@@ -288,23 +290,45 @@ TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
 }
 
 // Onto the 1440 KiB floppy with a disk inserted at each prompt: each recovery file
-// fits a disk, one more disk is asked for, and a part deleted from the pile is rebuilt
-// by the join.
+// fits a disk, one more disk is asked for, and a part deleted is rebuilt by the
+// join, from the disks (left out at its prompt) and from the disks gathered in a pile.
 TEST(RecoveryFloppy, SetGoesOntoDisksAndRebuildsAPart) {
     SKIP_WITHOUT_FLOPPY();
     FloppyDrive floppy;
     ScratchDir sources;
     MessageBoxAnswerer boxes;
-    for (int i = 0; i < 3; ++i) boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
+    for (int i = 0; i < 4; ++i) boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
     std::vector<char> source =
         SplitWithSet(sources, FloppyDrive::kDir, "data.bin", 3000000, kFloppySplitSize, 1);
     EXPECT_EQ(3u, boxes.Count()) << boxes.Describe();
     EXPECT_TRUE(lastRecoverySet.removable);
     EXPECT_EQ(1u, lastRecoverySet.extraDisks);
+    ASSERT_TRUE(WriteMergeScript());
     floppy.GatherAll();
     const std::string pile = floppy.Pile();
     ASSERT_TRUE(FileExists(pile + "\\data.bin.vol0+1.par2")) << "the set is on the disks";
     ASSERT_TRUE(DeleteFileA(PartPath(pile, "data.bin", 2).c_str()));
+
+    auto insert = [&](std::vector<std::string> names) {
+        EmptyFolder(FloppyDrive::kDir);
+        for (const std::string& name : names) {
+            ASSERT_TRUE(CopyFileA((pile + "\\" + name).c_str(), (FloppyDrive::kRoot + name).c_str(), FALSE));
+        }
+    };
+    insert({"data.bin.001"});
+    MessageBoxAnswerer disks;
+    disks.ThenRun([&](const SeenBox&) { insert({}); }, IDTRYAGAIN)  // disk 2, its part deleted
+        .Then(IDCONTINUE)
+        .ThenRun([&](const SeenBox&) { insert({"data.bin.003", "data.bin.sha256"}); }, IDTRYAGAIN)
+        .ThenRun([&](const SeenBox&) { insert({"data.bin.par2", "data.bin.vol0+1.par2"}); }, IDRETRY);
+    ScratchDir fromDisks;
+    EXPECT_TRUE(JoinWithRepair(FloppyDrive::kDir, fromDisks.path(), disks)) << disks.Describe();
+    ASSERT_EQ(4u, disks.Count()) << disks.Describe();
+    EXPECT_EQ("Insert the disk with the recovery volumes of data.bin and retry", disks.Last().text);
+    EXPECT_TRUE(ReadBytes(fromDisks / "data.bin") == source);
+    EXPECT_EQ(std::vector<std::string>{"data.bin"}, ListFiles(fromDisks.path()));
+    EXPECT_EQ(2u, lastJoinRepair.rebuilt[0]);
+
     ScratchDir joined;
     EXPECT_TRUE(JoinWithRepair(pile, joined.path(), boxes)) << boxes.Describe();
     EXPECT_EQ(2u, lastJoinRepair.rebuilt[0]);
