@@ -52,10 +52,11 @@ INT_PTR OnQueryEndSession(HWND window) {
 
 INT_PTR OnEndSession(WPARAM ending) {
     if (ending && heldWindow != nullptr) {
+        // The repair first: it holds the joined file and the set's files open.
+        EndRepairAsSessionEnds();
         EndRunAsSessionEnds();
         EndJoinAsSessionEnds();
         EndRecoveryAsSessionEnds();
-        EndRepairAsSessionEnds();
         EndJoinRepairAsSessionEnds();
     }
     return FALSE;

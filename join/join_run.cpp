@@ -356,13 +356,13 @@ bool CopyParts() {
         }
         if (verdict == Verdict::Good) verdict = JoinPart(index);
         if (verdict == Verdict::Stopped) return false;
-        Answer answer = Answer::LeaveOut;
         if (verdict != Verdict::Good && verdict != Verdict::LeftOut) {
-            answer = RetryBadPart(index, verdict);
+            Answer answer = RetryBadPart(index, verdict);
             if (answer == Answer::Stop || sessionEnded) return false;
             if (answer == Answer::Retry) continue;
+            verdict = Verdict::LeftOut;
         }
-        if (answer == Answer::LeaveOut && verdict != Verdict::Good) {
+        if (verdict == Verdict::LeftOut) {
             records[index - 1].leftOut = true;
             ++index;
             continue;

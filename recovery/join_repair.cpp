@@ -3,7 +3,7 @@
 #include "core/app_state.h"
 #include "split/recovery_names.h"
 
-RepairReport lastJoinRepair = {};
+RepairReport lastJoinRepair = {RepairOutcome::NoSet, 0, 0, 0, 0, 0, 0, {}};
 
 namespace {
 char gathered[kPathSize];  // the folder the recovery files are copied into, while it is there
@@ -136,6 +136,7 @@ void EndJoinRepairAsSessionEnds() {
 
 bool RepairBeforeJoin(const JoinSet& set) {
     lastJoinRepair = RepairReport{};
+    lastJoinRepair.outcome = RepairOutcome::NoSet;
     // Parts on disks that are changed never lie together: nothing to check here.
     if (set.removable) return true;
     RepairParts(set.folder[0] != '\0' ? set.folder : ".\\", set.name, &lastJoinRepair);

@@ -90,7 +90,9 @@ void Free(void* memory) {
 }
 
 void Release(Work& w) {
-    for (DWORD i = 0; w.files != nullptr && i < w.fileCount; ++i) CloseHandle(w.files[i].handle);
+    for (DWORD i = 0; w.files != nullptr && i < w.fileCount; ++i) {
+        if (w.files[i].handle != INVALID_HANDLE_VALUE) CloseHandle(w.files[i].handle);
+    }
     for (DWORD e = 0; w.entries != nullptr && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (entry.handle != INVALID_HANDLE_VALUE && entry.handle != nullptr) CloseHandle(entry.handle);
@@ -651,12 +653,19 @@ bool RepairJoinedParts(const char* folder, const char* name, HANDLE joined,
 
 void EndRepairAsSessionEnds() {
     sessionEnded = true;
-    if (current == nullptr || current->entries == nullptr) return;
-    // The process may end as soon as the caller returns: no part half rebuilt stays.
-    for (DWORD e = 0; e < current->entryCount; ++e) {
+    if (current == nullptr) return;
+    // The process may end as soon as the caller returns: no part half rebuilt stays,
+    // and every file read, closed, may go (a joined file, the set's copied files).
+    for (DWORD i = 0; current->files != nullptr && i < current->fileCount; ++i) {
+        if (current->files[i].handle != INVALID_HANDLE_VALUE) CloseHandle(current->files[i].handle);
+        current->files[i].handle = INVALID_HANDLE_VALUE;
+    }
+    for (DWORD e = 0; current->entries != nullptr && e < current->entryCount; ++e) {
         FileEntry& entry = current->entries[e];
-        if (entry.rebuilt != INVALID_HANDLE_VALUE && entry.rebuilt != nullptr) CloseHandle(entry.rebuilt);
-        entry.rebuilt = INVALID_HANDLE_VALUE;
+        for (HANDLE* handle : {&entry.handle, &entry.rebuilt}) {
+            if (*handle != INVALID_HANDLE_VALUE && *handle != nullptr) CloseHandle(*handle);
+            *handle = INVALID_HANDLE_VALUE;
+        }
         if (entry.temporary[0] != '\0') DeleteFileA(entry.temporary);
         entry.temporary[0] = '\0';
     }
