@@ -80,10 +80,19 @@ void FreeRecords() {
 // The box of the run: no owner, as the split's prompts.
 int Ask(const char* text, UINT style) { return MessageBoxA(nullptr, text, kWindowTitle, style); }
 
+// Windows before 2000 have no box with Try Again and Continue.
+bool HasContinueButton() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    DWORD version = GetVersion();
+#pragma GCC diagnostic pop
+    return LOBYTE(LOWORD(version)) >= 5;
+}
+
 // Retry or Cancel for part `index`; from disks, with the hook, Continue too (the
 // first part gives the others their place, so it is never left out).
 Answer AskAboutPart(const char* text, unsigned long long index, UINT icon) {
-    if (!set.removable || joinLeftOutHook == nullptr || index < 2) {
+    if (!set.removable || joinLeftOutHook == nullptr || index < 2 || !HasContinueButton()) {
         return Ask(text, MB_RETRYCANCEL | icon) == IDRETRY ? Answer::Retry : Answer::Stop;
     }
     char longer[3 * kPathSize];
