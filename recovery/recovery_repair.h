@@ -1,5 +1,6 @@
 // Checks the parts of a split against the recovery set beside them and rebuilds
-// the missing or damaged ones, for the join to call before it copies.
+// the missing or damaged ones: for the join, before it copies a folder's parts, or
+// in the joined file once the parts from disks are in.
 #pragma once
 #include <windows.h>
 
