@@ -4,6 +4,7 @@
 
 #include "core/app_state.h"
 #include "join/join_run.h"
+#include "recovery/join_repair.h"
 #include "res/resource.h"
 #include "split/format_size.h"
 
@@ -51,13 +52,22 @@ void ShowJoinSummary(HWND window) {
     AddBackslash(appState.destDir);
     JoinSet set;
     const char* name = OpenJoinSet(appState.sourcePath, set) ? set.name : "";
+    char parts[kPathSize];
+    char rebuilt[kPathSize + 64] = "";
+    if (FormatRebuiltParts(parts, sizeof parts)) {
+        FormatText(rebuilt, sizeof rebuilt, "\nRebuilt\t : part(s) %s from the recovery volumes",
+                   parts);
+    }
+    // Parts checked against the recovery set were checked all the same.
+    bool unchecked = JoinedWithoutList() && lastJoinRepair.outcome != RepairOutcome::Whole &&
+                     lastJoinRepair.outcome != RepairOutcome::Rebuilt;
     // Name and directory may each be 259 characters: more than scratchText holds.
-    char summary[4 * kPathSize];
+    char summary[6 * kPathSize];
     FormatText(summary, sizeof summary,
-               "File\t : %s Joined Successfully\n#Parts\t : %llu part(s) \nTarget Dir\t : %s%s%s%s",
-               name, static_cast<unsigned long long>(appState.partCount), appState.destDir,
-               JoinedWithoutList() ? "\n\nThe contents were not checked: there was no list " : "",
-               JoinedWithoutList() ? name : "", JoinedWithoutList() ? ".sha256 beside the parts." : "");
+               "File\t : %s Joined Successfully\n#Parts\t : %llu part(s) \nTarget Dir\t : %s%s%s%s%s",
+               name, static_cast<unsigned long long>(appState.partCount), appState.destDir, rebuilt,
+               unchecked ? "\n\nThe contents were not checked: there was no list " : "",
+               unchecked ? name : "", unchecked ? ".sha256 beside the parts." : "");
     CloseJoinSet(set);
     ShowMessage(window, summary, MB_OK);
 }

@@ -4,6 +4,9 @@
 
 #include "core/app_state.h"
 #include "join/join_run.h"
+#include "recovery/join_repair.h"
+#include "recovery/recovery_repair.h"
+#include "recovery/recovery_writer.h"
 #include "split/split_run.h"
 
 namespace {
@@ -49,8 +52,12 @@ INT_PTR OnQueryEndSession(HWND window) {
 
 INT_PTR OnEndSession(WPARAM ending) {
     if (ending && heldWindow != nullptr) {
+        // The repair first: it holds the joined file and the set's files open.
+        EndRepairAsSessionEnds();
         EndRunAsSessionEnds();
         EndJoinAsSessionEnds();
+        EndRecoveryAsSessionEnds();
+        EndJoinRepairAsSessionEnds();
     }
     return FALSE;
 }

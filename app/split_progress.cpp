@@ -6,11 +6,13 @@
 #include "core/app_state.h"
 #include "app/session_end.h"
 #include "join/join_run.h"
+#include "recovery/join_repair.h"
 #include "recovery/recovery_writer.h"
 #include "settings/settings_store.h"
 #include "split/recovery_names.h"
 #include "res/resource.h"
 #include "split/merge_script.h"
+#include "split/run_end.h"
 #include "split/split_run.h"
 
 namespace {
@@ -150,6 +152,16 @@ bool OnRecoveryProgress(unsigned long long done, unsigned long long total) {
     return !cancelRequested;
 }
 
+// The join's check against the recovery volumes: the bar follows it, and the
+// part's text comes back as the copy begins.
+bool OnRepairProgress(unsigned long long done, unsigned long long total) {
+    if (progressWindow != nullptr && shownPart != 0) {
+        SetDlgItemTextA(progressWindow, IDC_PROGRESS_PART, "Recovery volumes");
+        shownPart = 0;
+    }
+    return OnRecoveryProgress(done, total);
+}
+
 void OnCancel(HWND window) {
     cancelRequested = true;
     // Taken: the run ends after the slice under way.
@@ -236,12 +248,13 @@ bool SplitWithProgress(HWND owner) {
         succeeded = WriteRecoverySet(losses);
         recoveryProgressHook = nullptr;
         if (!succeeded) {
-            MessageBoxA(nullptr, "Cancelling File Split", kWindowTitle, MB_OK | MB_ICONWARNING);
+            // What failed is recorded where it failed; this says it only for what was not.
+            StopAsFailed("The Recovery Volumes could not be written", appState.destDir);
+            ShowRunEnd();
         }
     }
     scriptRecoveryParts = succeeded ? lastRecoverySet.partsCovered : 0;
-    succeeded = succeeded &&
-                WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+    succeeded = succeeded && WriteMergeScript();
     // A run that did not end well leaves no set of its own.
     if (!succeeded && lastRecoverySet.partsCovered != 0) {
         RemoveRecoveryFiles(appState.destDir, PathFindFileNameA(appState.sourcePath));
@@ -255,7 +268,15 @@ bool SplitWithProgress(HWND owner) {
 bool JoinWithProgress(HWND owner) {
     HoldSessionEnd(owner, "Joining");
     OpenSplitProgress(owner);
+    // Parts missing or damaged are rebuilt from the recovery volumes beside them,
+    // or, from disks, after the others from the volumes' disks.
+    joinBeforeCopyHook = RepairBeforeJoin;
+    joinLeftOutHook = RebuildLeftOutParts;
+    repairProgressHook = OnRepairProgress;
     bool succeeded = JoinFile();
+    joinBeforeCopyHook = nullptr;
+    joinLeftOutHook = nullptr;
+    repairProgressHook = nullptr;
     CloseSplitProgress();
     ReleaseSessionEnd();
     return succeeded;

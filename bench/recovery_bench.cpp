@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     ok = ok && WriteRecoverySet(losses);
     double recovery = Now();
     scriptRecoveryParts = losses;
-    ok = ok && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+    ok = ok && WriteMergeScript();
     double end = Now();
     if (!ok) {
         std::fprintf(stderr, "velk_recovery_bench: the run failed\n");

@@ -85,7 +85,7 @@ int Split(const char* source, const char* dest, const char* splitSize, bool with
     if (withProgress) CloseSplitProgress();
     double closed = Now();
     bool script =
-        split && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+        split && WriteMergeScript();
     double scriptDone = Now();
     std::printf("split_ms %.1f script_ms %.1f parts %llu window_ms %.1f hook_ms %.1f\n",
                 splitDone - start, scriptDone - closed, appState.partCount,

@@ -14,12 +14,16 @@
 bool joinCheckParts = true;
 JoinSetHook joinBeforeCopyHook = nullptr;
 JoinBadPartHook joinBadPartHook = nullptr;
+JoinLeftOutHook joinLeftOutHook = nullptr;
 
 namespace {
 constexpr char kCancelling[] = "Cancelling File Join";
 
 // What became of one part.
-enum class Verdict { Good, Missing, WrongLength, Empty, Damaged, Unreadable, Stopped };
+enum class Verdict { Good, Missing, WrongLength, Empty, Damaged, Unreadable, Stopped, LeftOut };
+
+// What the user chose for a part that is not (yet) good.
+enum class Answer { Retry, LeaveOut, Stop };
 
 struct PartRecord {
     BYTE digest[kDigestSize];
@@ -28,6 +32,7 @@ struct PartRecord {
     bool hashed;  // digest holds its SHA-256
     bool damaged; // found so when the list came: to be asked for again
     bool mended;  // put right once by joinBadPartHook
+    bool leftOut; // to be rebuilt by joinLeftOutHook after the others
 };
 
 JoinSet set;
@@ -37,6 +42,7 @@ char joinedPath[kPathSize];
 SplitProgress progress;
 bool sessionEnded = false;
 bool withoutList = false;
+bool told = false;  // a box of the run's own said why it stopped
 
 bool countKnown = false;
 unsigned long long partCount = 0;     // the set's parts, once countKnown
@@ -74,13 +80,43 @@ void FreeRecords() {
 // The box of the run: no owner, as the split's prompts.
 int Ask(const char* text, UINT style) { return MessageBoxA(nullptr, text, kWindowTitle, style); }
 
+// Windows before 2000 have no box with Try Again and Continue.
+bool HasContinueButton() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    DWORD version = GetVersion();
+#pragma GCC diagnostic pop
+    return LOBYTE(LOWORD(version)) >= 5;
+}
+
+// Retry or Cancel for part `index`; from disks, with the hook, Continue too (the
+// first part gives the others their place, so it is never left out).
+Answer AskAboutPart(const char* text, unsigned long long index, UINT icon) {
+    if (!set.removable || joinLeftOutHook == nullptr || index < 2 || !HasContinueButton()) {
+        return Ask(text, MB_RETRYCANCEL | icon) == IDRETRY ? Answer::Retry : Answer::Stop;
+    }
+    char longer[3 * kPathSize];
+    FormatText(longer, sizeof longer,
+               "%s\n\nContinue: go on without it, and rebuild it from the recovery volumes "
+               "after the last part.",
+               text);
+    switch (Ask(longer, MB_CANCELTRYCONTINUE | icon)) {
+    case IDTRYAGAIN:
+        return Answer::Retry;
+    case IDCONTINUE:
+        return Answer::LeaveOut;
+    default:
+        return Answer::Stop;
+    }
+}
+
 // Names the bad part as the merge script does and offers Retry and Cancel; a part
 // mended in place first is tried again without asking.
-bool RetryBadPart(unsigned long long index, Verdict verdict) {
+Answer RetryBadPart(unsigned long long index, Verdict verdict) {
     PartRecord& record = records[index - 1];
     if (joinBadPartHook != nullptr && !record.mended) {
         record.mended = true;
-        if (joinBadPartHook(set, index)) return true;
+        if (joinBadPartHook(set, index)) return Answer::Retry;
     }
     char what[96];
     switch (verdict) {
@@ -103,7 +139,7 @@ bool RetryBadPart(unsigned long long index, Verdict verdict) {
     }
     char text[2 * kPathSize];
     FormatText(text, sizeof text, "Part %llu (%s.%03llu) %s.", index, set.name, index, what);
-    return Ask(text, MB_RETRYCANCEL | MB_ICONERROR) == IDRETRY;
+    return AskAboutPart(text, index, MB_ICONERROR);
 }
 
 void RefuseList() {
@@ -283,9 +319,9 @@ Verdict LocatePart(unsigned long long index, bool& ended) {
         char text[2 * kPathSize];
         FormatText(text, sizeof text, "Insert the disk with part %llu (%s.%03llu) and retry", index,
                    set.name, index);
-        if (Ask(text, MB_RETRYCANCEL | MB_ICONERROR) != IDRETRY || sessionEnded) {
-            return Verdict::Stopped;
-        }
+        Answer answer = AskAboutPart(text, index, MB_ICONERROR);
+        if (answer == Answer::Stop || sessionEnded) return Verdict::Stopped;
+        if (answer == Answer::LeaveOut) return Verdict::LeftOut;
         if (!Report()) return Verdict::Stopped;
     }
 }
@@ -293,7 +329,7 @@ Verdict LocatePart(unsigned long long index, bool& ended) {
 // The first part of a known set that is not in the joined file; 0 when all are.
 unsigned long long FirstPartLeft() {
     for (unsigned long long index = 1; index <= partCount; ++index) {
-        if (!records[index - 1].copied) return index;
+        if (!records[index - 1].copied && !records[index - 1].leftOut) return index;
     }
     return 0;
 }
@@ -308,13 +344,16 @@ bool CopyParts() {
             index = FirstPartLeft();
             if (index == 0) return true;
             if (records[index - 1].damaged) {
-                if (!RetryBadPart(index, Verdict::Damaged) || sessionEnded) return false;
+                Answer answer = RetryBadPart(index, Verdict::Damaged);
+                if (answer == Answer::Stop || sessionEnded) return false;
                 records[index - 1].damaged = false;
+                records[index - 1].leftOut = answer == Answer::LeaveOut;
+                continue;
             }
         }
         PartRecord* record = Record(index);
         if (record == nullptr) return false;
-        if (record->copied) {  // copied before a damaged part was taken again
+        if (record->copied || record->leftOut) {  // taken before a damaged part was asked for again
             ++index;
             continue;
         }
@@ -328,8 +367,15 @@ bool CopyParts() {
         }
         if (verdict == Verdict::Good) verdict = JoinPart(index);
         if (verdict == Verdict::Stopped) return false;
-        if (verdict != Verdict::Good) {
-            if (!RetryBadPart(index, verdict) || sessionEnded) return false;
+        if (verdict != Verdict::Good && verdict != Verdict::LeftOut) {
+            Answer answer = RetryBadPart(index, verdict);
+            if (answer == Answer::Stop || sessionEnded) return false;
+            if (answer == Answer::Retry) continue;
+            verdict = Verdict::LeftOut;
+        }
+        if (verdict == Verdict::LeftOut) {
+            records[index - 1].leftOut = true;
+            ++index;
             continue;
         }
         // From disks without the list yet, the first part shorter than the first ends the set.
@@ -339,6 +385,32 @@ bool CopyParts() {
         }
         ++index;
     }
+}
+
+// The parts left out, rebuilt in the joined file by the hook. The list gives
+// their number; the last one's length is what the hook wrote.
+bool MendLeftOut() {
+    bool any = false;
+    for (unsigned long long index = 1; index <= partCount; ++index) {
+        if (records[index - 1].leftOut) any = true;
+    }
+    if (!any) return true;
+    if (!set.listed || firstLength == 0) return false;
+    told = true;
+    if (!joinLeftOutHook(set, output, firstLength)) return false;
+    told = false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(output, &size)) return false;
+    unsigned long long end = static_cast<unsigned long long>(size.QuadPart);
+    for (unsigned long long index = 1; index <= partCount; ++index) {
+        PartRecord& record = records[index - 1];
+        if (!record.leftOut) continue;
+        unsigned long long base = (index - 1) * firstLength;
+        record.length = index < partCount ? firstLength : end - base;
+        if (end <= base || record.length > firstLength) return false;
+        record.copied = true;
+    }
+    return true;
 }
 
 // The destination must be another drive than the one whose disks are changed.
@@ -373,6 +445,15 @@ bool Prepare() {
         RefuseList();
         return false;
     }
+    if (PathFileExistsA(joinedPath)) {
+        char text[3 * kPathSize];
+        FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);
+        if (MessageBoxA(nullptr, text, kWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+            return false;
+        }
+    }
+    // Parts rebuilt here count as found below.
+    if (joinBeforeCopyHook != nullptr && !joinBeforeCopyHook(set)) return false;
     countKnown = list == PartList::Read || !set.removable;
     withoutList = list != PartList::Read || !joinCheckParts;
     if (list == PartList::Read) {
@@ -381,14 +462,6 @@ bool Prepare() {
         unsigned long long bytes = 0;
         CountPartsFound(set, partCount, bytes);
         if (!set.removable && partCount == 0) partCount = 1;  // the first part's box says it
-    }
-    if (joinBeforeCopyHook != nullptr) joinBeforeCopyHook(set);
-    if (PathFileExistsA(joinedPath)) {
-        char text[3 * kPathSize];
-        FormatText(text, sizeof text, "%s already exists.\nDo you want to replace it?", joinedPath);
-        if (MessageBoxA(nullptr, text, kWindowTitle, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-            return false;
-        }
     }
     return true;
 }
@@ -427,20 +500,21 @@ bool Run() {
     progress = SplitProgress{};
     progress.partCount = partCount;
     progress.fileSize = appState.fileSize;
-    bool joined = CopyParts() && PutInPlace();
+    bool joined = CopyParts() && MendLeftOut() && PutInPlace();
     if (joined) {
         appState.fileSize = (partCount - 1) * firstLength + records[partCount - 1].length;
         appState.partCount = partCount;
         return true;
     }
     DropOutput();
-    if (!sessionEnded) Ask(kCancelling, MB_OK | MB_ICONWARNING);
+    if (!sessionEnded && !told) Ask(kCancelling, MB_OK | MB_ICONWARNING);
     return false;
 }
 }  // namespace
 
 bool JoinFile() {
     sessionEnded = false;
+    told = false;
     countKnown = false;
     partCount = firstLength = 0;
     withoutList = true;

@@ -12,6 +12,8 @@
 #include "split/part_digests.h"
 #include "split/recovery_names.h"
 
+RepairProgressHook repairProgressHook = nullptr;
+
 namespace {
 constexpr DWORD kNameBytes = 4 * kPathSize;
 constexpr DWORD kMaxSetFiles = 4096;
@@ -38,6 +40,7 @@ struct FileEntry {
     BYTE* sums;        // its slices' MD5 and CRC-32, from the slice checksum packet
     bool described;
     HANDLE handle;     // the part as it is, or INVALID_HANDLE_VALUE
+    unsigned long long base;  // where the part begins in handle and in rebuilt
     bool bad;
     char temporary[kPathSize];
     HANDLE rebuilt;
@@ -70,6 +73,9 @@ struct Work {
     SliceOutput* outputs = nullptr;
     DWORD* lostList = nullptr;
     DWORD* sourceOf = nullptr;  // for each input of the engine: slice index, or spare index + slices
+    // Parts read from (and rebuilt into) one joined file instead of their own files.
+    HANDLE joined = INVALID_HANDLE_VALUE;
+    unsigned long long partLength = 0;
 };
 
 template <typename T>
@@ -84,7 +90,9 @@ void Free(void* memory) {
 }
 
 void Release(Work& w) {
-    for (DWORD i = 0; w.files != nullptr && i < w.fileCount; ++i) CloseHandle(w.files[i].handle);
+    for (DWORD i = 0; w.files != nullptr && i < w.fileCount; ++i) {
+        if (w.files[i].handle != INVALID_HANDLE_VALUE) CloseHandle(w.files[i].handle);
+    }
     for (DWORD e = 0; w.entries != nullptr && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (entry.handle != INVALID_HANDLE_VALUE && entry.handle != nullptr) CloseHandle(entry.handle);
@@ -102,6 +110,22 @@ void Release(Work& w) {
         Free(t);
     }
 }
+
+Work* current = nullptr;  // the repair under way, for the session's end
+bool sessionEnded = false;
+bool stopped = false;
+unsigned long long workDone = 0;
+unsigned long long workTotal = 0;
+
+bool Report(unsigned long long done) {
+    workDone = done;
+    if (!stopped && repairProgressHook != nullptr && !repairProgressHook(workDone, workTotal)) {
+        stopped = true;
+    }
+    return !stopped && !sessionEnded;
+}
+
+bool OnSlicesDone(unsigned long long done) { return Report(done); }
 
 bool FindSetFiles(Work& w, const char* folder, const char* name) {
     w.files = Table<SetFile>(kMaxSetFiles);
@@ -313,13 +337,27 @@ bool SetComplete(Work& w) {
 // another length is bad as a whole part, its slices that match still usable.
 bool CheckPart(Work& w, const char* folder, FileEntry& e) {
     char path[kPathSize];
-    if (!FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
-                    static_cast<unsigned long>(e.part))) {
+    unsigned long long size = 0;
+    if (w.joined != INVALID_HANDLE_VALUE) {
+        // In the joined file every part but the last is partLength long; what is
+        // beyond the file's end is missing.
+        e.base = (e.part - 1ull) * w.partLength;
+        if (!SizeOf(w.joined, &size) ||
+            !DuplicateHandle(GetCurrentProcess(), w.joined, GetCurrentProcess(), &e.handle, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS)) {
+            e.handle = INVALID_HANDLE_VALUE;
+            return false;
+        }
+        size = size > e.base ? size - e.base : 0;
+        if (size > e.length) size = e.length;
+    } else if (FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
+                          static_cast<unsigned long>(e.part))) {
+        e.handle = OpenForReading(path);
+    } else {
         return false;
     }
-    e.handle = OpenForReading(path);
-    unsigned long long size = 0;
-    if (e.handle == INVALID_HANDLE_VALUE || !SizeOf(e.handle, &size)) {
+    if (e.handle == INVALID_HANDLE_VALUE ||
+        (w.joined == INVALID_HANDLE_VALUE && !SizeOf(e.handle, &size))) {
         e.bad = true;
         for (DWORD s = 0; s < e.slices; ++s) w.lost[e.firstSlice + s] = true;
         return true;
@@ -336,8 +374,10 @@ bool CheckPart(Work& w, const char* folder, FileEntry& e) {
             DWORD piece = w.sliceSize - done < kPiece ? static_cast<DWORD>(w.sliceSize - done) : kPiece;
             DWORD real = done < want ? static_cast<DWORD>(want - done < piece ? want - done : piece) : 0;
             std::memset(w.buffer + real, 0, piece - real);
-            good = (real == 0 || ReadAt(e.handle, from + done, w.buffer, real)) && md5.Add(w.buffer, piece);
+            good = (real == 0 || ReadAt(e.handle, e.base + from + done, w.buffer, real)) &&
+                   md5.Add(w.buffer, piece);
             done += piece;
+            if (!Report(workDone + real)) return false;
         }
         BYTE digest[kMd5Size];
         good = good && md5.Finish(digest) &&
@@ -421,7 +461,9 @@ bool RebuiltMatches(Work& w, FileEntry& e) {
     if (!md5.Start()) return false;
     for (unsigned long long done = 0; done < e.length;) {
         DWORD piece = e.length - done < kPiece ? static_cast<DWORD>(e.length - done) : kPiece;
-        if (!ReadAt(e.rebuilt, done, w.buffer, piece) || !md5.Add(w.buffer, piece)) return false;
+        if (!ReadAt(e.rebuilt, e.base + done, w.buffer, piece) || !md5.Add(w.buffer, piece)) {
+            return false;
+        }
         done += piece;
     }
     BYTE digest[kMd5Size];
@@ -453,9 +495,9 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
             unsigned long long length = entry.length - from < w.sliceSize ? entry.length - from : w.sliceSize;
             if (w.lost[index]) {
                 w.lostList[lostAt] = index;
-                w.outputs[lostAt++] = SliceOutput{nullptr, from, length};
+                w.outputs[lostAt++] = SliceOutput{nullptr, entry.base + from, length};
             } else {
-                w.inputs[wholeAt++] = SliceInput{entry.handle, from, length};
+                w.inputs[wholeAt++] = SliceInput{entry.handle, entry.base + from, length};
             }
         }
     }
@@ -466,9 +508,16 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     ok = n == 0 || Solve(w, n, constants);
     Free(constants);
     // Each bad part is written aside: its whole slices copied, its lost ones computed.
+    // In a joined file, not yet under its name, its lost slices go straight into place.
     for (DWORD e = 0; ok && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (!entry.bad) continue;
+        if (w.joined != INVALID_HANDLE_VALUE) {
+            ok = DuplicateHandle(GetCurrentProcess(), w.joined, GetCurrentProcess(), &entry.rebuilt,
+                                 0, FALSE, DUPLICATE_SAME_ACCESS) != 0;
+            if (!ok) entry.rebuilt = INVALID_HANDLE_VALUE;
+            continue;
+        }
         ok = GetTempFileNameA(folder, "vlk", 0, entry.temporary) != 0;
         if (!ok) entry.temporary[0] = '\0';
         if (ok) {
@@ -499,8 +548,10 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     }
     decoding = &w;
     if (ok) {
+        workDone = 0;
+        workTotal = static_cast<unsigned long long>(w.slices) * w.sliceSize;
         ok = ComputeSlices(w.inputs, w.slices, w.outputs, n, w.sliceSize, DecodeCoefficient, nullptr,
-                           nullptr);
+                           OnSlicesDone);
     }
     decoding = nullptr;
     // Only parts that match the set as a whole replace what is there.
@@ -508,6 +559,11 @@ bool Rebuild(Work& w, const char* folder, RepairReport* report) {
     for (DWORD e = 0; ok && e < w.entryCount; ++e) {
         FileEntry& entry = w.entries[e];
         if (!entry.bad) continue;
+        if (w.joined != INVALID_HANDLE_VALUE) {
+            if (report->rebuiltCount < kRebuiltListed) report->rebuilt[report->rebuiltCount] = entry.part;
+            ++report->rebuiltCount;
+            continue;
+        }
         char path[kPathSize];
         ok = FormatText(path, sizeof path, "%s%s.%03lu", folder, partName,
                         static_cast<unsigned long>(entry.part));
@@ -540,8 +596,14 @@ RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
     ScanPackets(w, VisitRecovery);
     report->parts = w.entryCount;
     report->spareSlices = w.spareCount;
+    DWORD perPart = 1;
+    for (DWORD e = 0; e < w.entryCount; ++e) {
+        if (w.entries[e].slices > perPart) perPart = w.entries[e].slices;
+    }
+    report->partsCovered = w.spareCount / perPart;
     w.lost = Table<bool>(w.slices);
     if (w.lost == nullptr) return RepairOutcome::Failed;
+    for (DWORD e = 0; e < w.entryCount; ++e) workTotal += w.entries[e].length;
     for (DWORD e = 0; e < w.entryCount; ++e) {
         if (!CheckPart(w, folder, w.entries[e])) return RepairOutcome::Failed;
         if (w.entries[e].bad) ++report->badParts;
@@ -558,12 +620,53 @@ RepairOutcome Run(Work& w, const char* folder, RepairReport* report) {
 }
 }  // namespace
 
-bool RepairParts(const char* folder, const char* name, RepairReport* report) {
+namespace {
+bool Repair(Work& w, const char* folder, const char* name, RepairReport* report) {
     *report = RepairReport{};
-    Work w;
     partName = name;
+    current = &w;
+    sessionEnded = stopped = false;
+    workDone = workTotal = 0;
     report->outcome = Run(w, folder, report);
+    // Whatever failed after a stop is only its consequence.
+    if (sessionEnded) report->outcome = RepairOutcome::SessionEnds;
+    else if (stopped) report->outcome = RepairOutcome::Cancelled;
     Release(w);
+    current = nullptr;
     partName = nullptr;
     return report->outcome == RepairOutcome::Whole || report->outcome == RepairOutcome::Rebuilt;
+}
+}  // namespace
+
+bool RepairParts(const char* folder, const char* name, RepairReport* report) {
+    Work w;
+    return Repair(w, folder, name, report);
+}
+
+bool RepairJoinedParts(const char* folder, const char* name, HANDLE joined,
+                       unsigned long long partLength, RepairReport* report) {
+    Work w;
+    w.joined = joined;
+    w.partLength = partLength;
+    return Repair(w, folder, name, report);
+}
+
+void EndRepairAsSessionEnds() {
+    sessionEnded = true;
+    if (current == nullptr) return;
+    // The process may end as soon as the caller returns: no part half rebuilt stays,
+    // and every file read, closed, may go (a joined file, the set's copied files).
+    for (DWORD i = 0; current->files != nullptr && i < current->fileCount; ++i) {
+        if (current->files[i].handle != INVALID_HANDLE_VALUE) CloseHandle(current->files[i].handle);
+        current->files[i].handle = INVALID_HANDLE_VALUE;
+    }
+    for (DWORD e = 0; current->entries != nullptr && e < current->entryCount; ++e) {
+        FileEntry& entry = current->entries[e];
+        for (HANDLE* handle : {&entry.handle, &entry.rebuilt}) {
+            if (*handle != INVALID_HANDLE_VALUE && *handle != nullptr) CloseHandle(*handle);
+            *handle = INVALID_HANDLE_VALUE;
+        }
+        if (entry.temporary[0] != '\0') DeleteFileA(entry.temporary);
+        entry.temporary[0] = '\0';
+    }
 }

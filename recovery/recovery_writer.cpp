@@ -15,6 +15,7 @@
 #include "split/free_space.h"
 #include "split/part_digests.h"
 #include "split/recovery_names.h"
+#include "split/run_end.h"
 
 RecoverySetReport lastRecoverySet = {0, 0, 0, false};
 RecoveryProgressHook recoveryProgressHook = nullptr;
@@ -28,6 +29,8 @@ constexpr DWORD kReadPiece = 1u << 20;
 constexpr DWORD kHashed = 16384;  // the file description's MD5 of the first 16 KiB
 // A slice never larger than this, however large a part.
 constexpr unsigned long long kLargestSlice = 1ull << 30;
+constexpr char kCannotCreate[] = "Error Creating the Recovery Volume";
+constexpr char kCannotWrite[] = "Error Writing the Recovery Volume";
 
 struct Part {
     BYTE id[kMd5Size];
@@ -56,6 +59,7 @@ DWORD metaSize = 0;
 BYTE setId[kMd5Size];
 unsigned long long workDone = 0;
 unsigned long long workTotal = 0;
+bool sessionEnded = false;
 
 double Milliseconds() {
     LARGE_INTEGER frequency, now;
@@ -80,7 +84,11 @@ DWORD SlicesOf(unsigned long long length, DWORD sliceSize) {
 }
 
 bool Report(unsigned long long done) {
-    return recoveryProgressHook == nullptr || recoveryProgressHook(done, workTotal);
+    if (sessionEnded) return StopAsSessionEnds();
+    bool goOn = recoveryProgressHook == nullptr || recoveryProgressHook(done, workTotal);
+    // The session may have ended while the hook let the window's messages through.
+    if (sessionEnded) return StopAsSessionEnds();
+    return goOn || StopAsCancelled();
 }
 
 DWORD MetaSizeFor(DWORD slicesPerPart, DWORD sliceSize) {
@@ -281,10 +289,12 @@ bool CreateVolumes(bool removable) {
                                                   PathFindFileNameA(appState.sourcePath), r, 1,
                                                   plan.recovery);
         if (!named) return false;
-        if (!removable && CheckFreeSpace(static_cast<DWORD>(VolumeSize())) != kEngineOk) return false;
+        if (!removable && !RoomAtDestination(static_cast<DWORD>(VolumeSize()))) return false;
         volume.file = CreateSized(volume.path, VolumeSize());
-        if (volume.file == INVALID_HANDLE_VALUE) return false;
-        if (!WriteAt(volume.file, kPacketHeaderSize + 4ull + plan.sliceSize, meta, metaSize)) return false;
+        if (volume.file == INVALID_HANDLE_VALUE) return StopAsFailed(kCannotCreate, volume.path);
+        if (!WriteAt(volume.file, kPacketHeaderSize + 4ull + plan.sliceSize, meta, metaSize)) {
+            return StopAsFailed(kCannotWrite, volume.path);
+        }
     }
     return true;
 }
@@ -322,7 +332,7 @@ bool MakeRoom(unsigned long long bytes) {
         freeBytes < bytes) {
         ++lastRecoverySet.extraDisks;
     }
-    return CheckFreeSpace(static_cast<DWORD>(bytes)) == kEngineOk;
+    return RoomAtDestination(static_cast<DWORD>(bytes));
 }
 
 // A volume made in the temporary folder, copied onto the disk in the drive.
@@ -334,7 +344,7 @@ bool CopyOut(Volume& volume, DWORD exponent, BYTE* buffer) {
         return false;
     }
     HANDLE out = CreateSized(path, VolumeSize());
-    if (out == INVALID_HANDLE_VALUE) return false;
+    if (out == INVALID_HANDLE_VALUE) return StopAsFailed(kCannotCreate, path);
     bool ok = true;
     for (unsigned long long at = 0; ok && at < VolumeSize(); at += kReadPiece) {
         DWORD piece = static_cast<DWORD>(std::min<unsigned long long>(VolumeSize() - at, kReadPiece));
@@ -342,7 +352,7 @@ bool CopyOut(Volume& volume, DWORD exponent, BYTE* buffer) {
     }
     CloseHandle(out);
     if (!ok) DeleteFileA(path);
-    return ok;
+    return ok || StopAsFailed(kCannotWrite, path);
 }
 
 bool WriteIndex() {
@@ -352,10 +362,10 @@ bool WriteIndex() {
         return false;
     }
     HANDLE file = CreateSized(path, metaSize);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    if (file == INVALID_HANDLE_VALUE) return StopAsFailed(kCannotCreate, path);
     bool ok = WriteAt(file, 0, meta, metaSize);
     CloseHandle(file);
-    return ok;
+    return ok || StopAsFailed(kCannotWrite, path);
 }
 
 void CloseVolumes(bool removeTemporary) {
@@ -388,7 +398,7 @@ bool MakeSet(DWORD losses, HANDLE source) {
     if (appState.partCount > kMaxInputSlices) {
         MessageBoxA(nullptr, "The recovery volumes cannot be made for so many parts",
                     kWindowTitle, MB_OK | MB_ICONERROR);
-        return false;
+        return StopAsTold();
     }
     parts = Table<Part>(appState.partCount);
     if (parts == nullptr) return false;
@@ -398,7 +408,7 @@ bool MakeSet(DWORD losses, HANDLE source) {
     if (!MakePlan(losses, removable, diskBytes, cluster)) {
         MessageBoxA(nullptr, "The recovery volumes cannot be made for so many parts",
                     kWindowTitle, MB_OK | MB_ICONERROR);
-        return false;
+        return StopAsTold();
     }
     sliceSums = Table<BYTE>(static_cast<unsigned long long>(plan.inputSlices) * kSliceEntrySize);
     DWORD* order = Table<DWORD>(2ull * plan.parts);
@@ -455,6 +465,7 @@ bool MakeSet(DWORD losses, HANDLE source) {
 
 bool WriteRecoverySet(DWORD losses) {
     lastRecoverySet = RecoverySetReport{0, 0, 0, false};
+    sessionEnded = false;
     if (losses == 0) return true;
     AddBackslash(appState.destDir);
     HANDLE source = OpenForReading(appState.sourcePath);
@@ -483,4 +494,15 @@ bool WriteRecoverySet(DWORD losses) {
     outputs = nullptr;
     constants = nullptr;
     return ok;
+}
+
+void EndRecoveryAsSessionEnds() {
+    sessionEnded = true;
+    StopAsSessionEnds();
+    // The process may end as soon as the caller returns: the volumes under way are
+    // closed so that they can go, and no file of a partial set stays.
+    CloseVolumes(true);
+    if (volumes != nullptr || meta != nullptr) {
+        RemoveRecoveryFiles(appState.destDir, PathFindFileNameA(appState.sourcePath));
+    }
 }

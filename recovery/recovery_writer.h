@@ -31,5 +31,9 @@ extern RecoveryProgressHook recoveryProgressHook;
 // in a backslash, sizes, part count), reading their bytes from the source, which
 // stays in place while disks are changed. Each file is checked for room first,
 // with the insert-disk prompt on a removable drive. False when cancelled or
-// failed: no file of the set is left then. `losses` 0 writes nothing.
+// failed: no file of the set is left then, and how it stopped is recorded for the
+// split's closing box (split/run_end.h). `losses` 0 writes nothing.
 bool WriteRecoverySet(DWORD losses);
+
+// The session ends while the set may be under way: every file of it goes at once.
+void EndRecoveryAsSessionEnds();

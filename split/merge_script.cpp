@@ -472,3 +472,7 @@ bool WriteMergeScript(unsigned long long fileSize, unsigned long long splitSize,
     if (!written) ShowRunEnd();
     return written;
 }
+
+bool WriteMergeScript() {
+    return WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
+}

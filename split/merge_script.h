@@ -9,6 +9,8 @@
 // 64-bit, so that a script for parts and results past 2 and 4 GiB checks them.
 bool WriteMergeScript(unsigned long long fileSize, unsigned long long splitSize,
                       unsigned long long partCount);
+// The script for the run appState describes, as the main window asks for it.
+bool WriteMergeScript();
 
 // The number of recovery parts the run wrote beside the parts (<name>.par2 and
 // <name>.vol*.par2): with one or more the script says, when a part is bad, that

@@ -9,6 +9,7 @@
 #include "core/app_state.h"
 #include "app/main_window.h"
 #include "res/resource.h"
+#include "recovery/recovery_writer.h"
 #include "split/format_size.h"
 #include "split/merge_script.h"
 #include "split/split_run.h"
@@ -20,7 +21,7 @@
 namespace {
 // A set of "data.zip" in parts of `part` bytes, with its script and list, in `folder`.
 std::vector<char> MakeSet(const ScratchDir& src, const std::string& folder, size_t size,
-                          DWORD part) {
+                          DWORD part, DWORD losses = 0) {
     std::vector<char> bytes = PatternBytes(size, 5);
     EXPECT_TRUE(WriteBytes(src / "data.zip", bytes));
     CopyText(appState.sourcePath, (src / "data.zip").c_str());
@@ -28,7 +29,7 @@ std::vector<char> MakeSet(const ScratchDir& src, const std::string& folder, size
     appState.fileSize = size;
     appState.splitSize = part;
     ComputePartCount();
-    EXPECT_TRUE(SplitFile() && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount));
+    EXPECT_TRUE(SplitFile() && WriteRecoverySet(losses) && WriteMergeScript());
     appState.sourcePath[0] = appState.destDir[0] = '\0';
     appState.fileSize = appState.partCount = 0;
     appState.splitSize = kFloppySplitSize;
@@ -75,6 +76,24 @@ TEST_F(MainWindowTest, AFirstPartTurnsTheWindowToJoiningAndTheJoinSumsUp) {
     EXPECT_EQ("Split", Text(IDC_SPLIT));
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_SIZE_BOX)));
     EXPECT_EQ("", Text(IDC_SOURCE_BOX));
+}
+
+// A part lost from a set with recovery volumes: the join rebuilds it and says so.
+TEST_F(MainWindowTest, TheJoinRebuildsALostPartAndItsSummaryNamesIt) {
+    ScratchDir src, parts, out;
+    std::vector<char> bytes = MakeSet(src, parts.path(), 25000, 10000, 1);
+    ASSERT_TRUE(DeleteFileA((parts / "data.zip.002").c_str()));
+    Open();
+    TypeAndLeave(IDC_SOURCE_BOX, parts / "data.zip.001", IDC_BROWSE_SOURCE);
+    TypeAndLeave(IDC_DEST_BOX, out.path(), IDC_BROWSE_DEST);
+    MessageBoxAnswerer boxes;
+    boxes.Then(IDOK);
+    Click(IDC_SPLIT);
+    ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
+    EXPECT_EQ("File\t : data.zip Joined Successfully\n#Parts\t : 3 part(s) \nTarget Dir\t : " +
+                  out.path() + "\\\nRebuilt\t : part(s) 2 from the recovery volumes",
+              boxes.Last().text);
+    EXPECT_TRUE(ReadBytes(out / "data.zip") == bytes);
 }
 
 namespace {

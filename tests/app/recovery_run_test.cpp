@@ -46,7 +46,7 @@ TEST_F(RecoveryRunTest, AFailedSetLeavesNoneOfItsFiles) {
     MessageBoxAnswerer boxes;
     SplitWithRecovery(src, out, 1, boxes);
     ASSERT_EQ(1u, boxes.Count()) << boxes.Describe();
-    EXPECT_EQ("Cancelling File Split", boxes.Last().text);
+    EXPECT_EQ("Error Creating the Recovery Volume\n" + (out / "data.zip.par2"), boxes.Last().text);
     EXPECT_FALSE(FileExists(out / "data.zip.vol0+1.par2"));
     EXPECT_FALSE(FileExists(out / "data.zip.bat"));
     RemoveDirectoryA((out / "data.zip.par2").c_str());

@@ -37,7 +37,7 @@ protected:
         appState.fileSize = static_cast<DWORD>(size);
         appState.splitSize = part;
         ComputePartCount();
-        EXPECT_TRUE(SplitFile() && WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount));
+        EXPECT_TRUE(SplitFile() && WriteMergeScript());
         return bytes;
     }
     // Points the join at the first part of `name` in `folder`, into out_.

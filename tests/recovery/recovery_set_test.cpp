@@ -6,10 +6,13 @@
 
 #include "core/app_state.h"
 #include "gtest/gtest.h"
+#include "join/join_run.h"
 #include "recovery/galois.h"
+#include "recovery/join_repair.h"
 #include "recovery/recovery_repair.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/slice_engine.h"
+#include "split/merge_script.h"
 #include "split/split_run.h"
 #include "recovery/checksums.h"
 #include "tests/support/message_boxes.h"
@@ -77,12 +80,13 @@ struct DamageCase {
     std::vector<unsigned> deleted;
     std::vector<unsigned> damaged;
     bool recoverable;
+    bool listed = true;  // the join finds the list beside the parts
 };
 
 const DamageCase kCases[] = {
     {"floppy parts, first deleted", 3000000, kFloppySplitSize, 1, {1}, {}, true},
     {"floppy parts, middle damaged", 3000000, kFloppySplitSize, 1, {}, {2}, true},
-    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}, true},
+    {"floppy parts, last and short deleted", 3000000, kFloppySplitSize, 1, {3}, {}, true, false},
     {"odd size, several at once", 1000003, 100001, 3, {1, 10}, {6}, true},
     {"one part only, damaged", 5001, 65536, 1, {}, {1}, true},
     {"more lost than the set covers", 1000003, 100001, 2, {2, 4}, {9}, false},
@@ -90,17 +94,48 @@ const DamageCase kCases[] = {
 
 class RecoverySet : public ::testing::TestWithParam<DamageCase> {};
 
-// par2 rebuilds in one copy of the damaged folder, the program's repair in another.
-TEST_P(RecoverySet, Par2AndRepairRebuildWhatWasLost) {
+// The program's join, with the repair step it runs before copying, from `folder`.
+bool JoinWithRepair(const std::string& folder, const std::string& into, MessageBoxAnswerer& boxes) {
+    CopyText(appState.sourcePath, PartPath(folder, "data.bin", 1).c_str());
+    CopyText(appState.destDir, into.c_str());
+    joinBeforeCopyHook = RepairBeforeJoin;
+    joinLeftOutHook = RebuildLeftOutParts;
+    boxes.Then(IDOK);
+    bool joined = JoinFile();
+    joinBeforeCopyHook = nullptr;
+    joinLeftOutHook = nullptr;
+    return joined;
+}
+
+// par2 rebuilds in one copy of the damaged folder, the program's repair in another,
+// its join from a third.
+TEST_P(RecoverySet, Par2RepairAndJoinRebuildWhatWasLost) {
     const DamageCase& c = GetParam();
-    ScratchDir sources, dest, copy;
+    ScratchDir sources, dest, copy, joinCopy, joined;
     std::vector<char> source = SplitWithSet(sources, dest.path(), "data.bin", c.size, c.splitSize, c.losses);
     DWORD parts = appState.partCount;
     ASSERT_EQ(c.losses, lastRecoverySet.partsCovered);
+    ASSERT_TRUE(WriteMergeScript());
+    if (!c.listed) {
+        ASSERT_TRUE(DeleteFileA((dest / "data.bin.sha256").c_str()));
+    }
     EXPECT_EQ(0, Par2(dest, "verify", "data.bin")) << c.label << ": the whole set";
     for (unsigned part : c.deleted) ASSERT_TRUE(DeleteFileA(PartPath(dest.path(), "data.bin", part).c_str()));
     for (unsigned part : c.damaged) Damage(PartPath(dest.path(), "data.bin", part));
     CopyFolder(dest, copy);
+    CopyFolder(dest, joinCopy);
+    MessageBoxAnswerer boxes;
+    EXPECT_EQ(c.recoverable, JoinWithRepair(joinCopy.path(), joined.path(), boxes)) << c.label;
+    if (c.recoverable) {
+        EXPECT_EQ(0u, boxes.Count()) << c.label << boxes.Describe();
+        EXPECT_TRUE(ReadBytes(joined / "data.bin") == source) << c.label << ": the join's file differs";
+        EXPECT_EQ(c.deleted.size() + c.damaged.size(), lastJoinRepair.rebuiltCount) << c.label;
+    } else {
+        ASSERT_EQ(1u, boxes.Count()) << c.label << boxes.Describe();
+        EXPECT_EQ("3 of the 10 parts of data.bin are missing or damaged: more than its recovery "
+                  "volumes can rebuild (2 part(s)).\nNothing was joined.", boxes.Last().text);
+        EXPECT_TRUE(ListFiles(joined.path()).empty()) << c.label;
+    }
     std::vector<std::string> before = ListFiles(copy.path());
     std::vector<char> damaged = JoinParts(copy.path(), parts);
 
@@ -196,6 +231,56 @@ TEST(RecoveryRepair, BadVolumesAreSteppedOverOrRefusedCleanly) {
     }
 }
 
+std::string endingIn;
+size_t filesAtEnd = 0;
+
+// The session ends while the volumes are computed: none of the set stays, even
+// if the process ends as soon as it is told.
+TEST(RecoveryRepair, TheSessionEndingWhileTheSetIsWrittenLeavesNoneOfIt) {
+    ScratchDir sources, dest;
+    SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 0);
+    endingIn = dest.path();
+    recoveryProgressHook = [](unsigned long long done, unsigned long long total) {
+        if (2 * done <= total || endingIn.empty()) return true;
+        EndRecoveryAsSessionEnds();
+        filesAtEnd = ListFiles(endingIn).size();
+        endingIn.clear();
+        return true;
+    };
+    EXPECT_FALSE(WriteRecoverySet(2));
+    recoveryProgressHook = nullptr;
+    EXPECT_TRUE(endingIn.empty()) << "the session never ended";
+    EXPECT_EQ(3u, filesAtEnd) << "only the parts";
+}
+
+// The join's repair stopped as it rebuilds (by Cancel, by the session's end): the
+// parts stay as they were, nothing is joined, and only Cancel says so.
+TEST(RecoveryRepair, AStoppedRepairLeavesThePartsAndJoinsNothing) {
+    for (bool ending : {false, true}) {
+        SCOPED_TRACE(ending ? "session ends" : "cancelled");
+        ScratchDir sources, dest, joined;
+        SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 1);
+        ASSERT_TRUE(DeleteFileA(PartPath(dest.path(), "data.bin", 2).c_str()));
+        endingIn = ending ? dest.path() : "";
+        std::vector<std::string> before = ListFiles(dest.path());
+        // The second report of the rebuild: its part is being written aside.
+        repairProgressHook = [](unsigned long long done, unsigned long long total) {
+            if (done != total || total != 300000) return true;
+            if (endingIn.empty()) return false;
+            EndRepairAsSessionEnds();
+            filesAtEnd = ListFiles(endingIn).size();
+            return true;
+        };
+        MessageBoxAnswerer boxes;
+        EXPECT_FALSE(JoinWithRepair(dest.path(), joined.path(), boxes));
+        repairProgressHook = nullptr;
+        EXPECT_EQ(ending ? 0u : 1u, boxes.Count()) << boxes.Describe();
+        EXPECT_EQ(before.size(), ending ? filesAtEnd : before.size()) << "a part half rebuilt stays";
+        EXPECT_EQ(before, ListFiles(dest.path()));
+        EXPECT_TRUE(ListFiles(joined.path()).empty());
+    }
+}
+
 TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
     ScratchDir sources, dest;
     SplitWithSet(sources, dest.path(), "data.bin", 300000, 100000, 2);
@@ -205,25 +290,48 @@ TEST(RecoveryRepair, ALaterSplitOfTheSameNameRemovesTheSet) {
 }
 
 // Onto the 1440 KiB floppy with a disk inserted at each prompt: each recovery file
-// fits a disk, one more disk is asked for, and a part deleted from the pile is rebuilt.
+// fits a disk, one more disk is asked for, and a part deleted is rebuilt by the
+// join, from the disks (left out at its prompt) and from the disks gathered in a pile.
 TEST(RecoveryFloppy, SetGoesOntoDisksAndRebuildsAPart) {
     SKIP_WITHOUT_FLOPPY();
     FloppyDrive floppy;
     ScratchDir sources;
     MessageBoxAnswerer boxes;
-    for (int i = 0; i < 3; ++i) boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
+    for (int i = 0; i < 4; ++i) boxes.ThenRun([&](const SeenBox&) { floppy.InsertEmptyDisk(); }, IDRETRY);
     std::vector<char> source =
         SplitWithSet(sources, FloppyDrive::kDir, "data.bin", 3000000, kFloppySplitSize, 1);
     EXPECT_EQ(3u, boxes.Count()) << boxes.Describe();
     EXPECT_TRUE(lastRecoverySet.removable);
     EXPECT_EQ(1u, lastRecoverySet.extraDisks);
+    ASSERT_TRUE(WriteMergeScript());
     floppy.GatherAll();
     const std::string pile = floppy.Pile();
     ASSERT_TRUE(FileExists(pile + "\\data.bin.vol0+1.par2")) << "the set is on the disks";
     ASSERT_TRUE(DeleteFileA(PartPath(pile, "data.bin", 2).c_str()));
-    RepairReport report;
-    EXPECT_TRUE(RepairParts((pile + "\\").c_str(), "data.bin", &report));
-    EXPECT_EQ(2u, report.rebuilt[0]);
-    EXPECT_TRUE(JoinParts(pile, 3) == source);
+
+    auto insert = [&](std::vector<std::string> names) {
+        EmptyFolder(FloppyDrive::kDir);
+        for (const std::string& name : names) {
+            ASSERT_TRUE(CopyFileA((pile + "\\" + name).c_str(), (FloppyDrive::kRoot + name).c_str(), FALSE));
+        }
+    };
+    insert({"data.bin.001"});
+    MessageBoxAnswerer disks;
+    disks.ThenRun([&](const SeenBox&) { insert({}); }, IDTRYAGAIN)  // disk 2, its part deleted
+        .Then(IDCONTINUE)
+        .ThenRun([&](const SeenBox&) { insert({"data.bin.003", "data.bin.sha256"}); }, IDTRYAGAIN)
+        .ThenRun([&](const SeenBox&) { insert({"data.bin.par2", "data.bin.vol0+1.par2"}); }, IDRETRY);
+    ScratchDir fromDisks;
+    EXPECT_TRUE(JoinWithRepair(FloppyDrive::kDir, fromDisks.path(), disks)) << disks.Describe();
+    ASSERT_EQ(4u, disks.Count()) << disks.Describe();
+    EXPECT_EQ("Insert the disk with the recovery volumes of data.bin and retry", disks.Last().text);
+    EXPECT_TRUE(ReadBytes(fromDisks / "data.bin") == source);
+    EXPECT_EQ(std::vector<std::string>{"data.bin"}, ListFiles(fromDisks.path()));
+    EXPECT_EQ(2u, lastJoinRepair.rebuilt[0]);
+
+    ScratchDir joined;
+    EXPECT_TRUE(JoinWithRepair(pile, joined.path(), boxes)) << boxes.Describe();
+    EXPECT_EQ(2u, lastJoinRepair.rebuilt[0]);
+    EXPECT_TRUE(ReadBytes(joined / "data.bin") == source);
 }
 }  // namespace

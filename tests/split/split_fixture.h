@@ -37,11 +37,6 @@ protected:
     ScratchDir dest_;
 };
 
-// The script for the run appState describes, as the main window asks for it.
-inline bool WriteMergeScript() {
-    return WriteMergeScript(appState.fileSize, appState.splitSize, appState.partCount);
-}
-
 // Makes path a read-only file. False when the platform here lets such a file be
 // opened for writing all the same (Wine run as root ignores the attribute).
 bool MakeReadOnlyFile(const std::string& path);
