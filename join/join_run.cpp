@@ -80,6 +80,17 @@ void FreeRecords() {
 // The box of the run: no owner, as the split's prompts.
 int Ask(const char* text, UINT style) { return MessageBoxA(nullptr, text, kWindowTitle, style); }
 
+// A failure said as what failed, on the first line, and where, on the second; the
+// run then stops without "Cancelling File Join", which only a Cancel earns. After
+// the session's end the joined file's handle is gone: what fails then is no news.
+bool Fail(const char* what, const char* path) {
+    char text[3 * kPathSize + 128];
+    FormatText(text, sizeof text, "%s\n%s", what, path);
+    if (!sessionEnded) Ask(text, MB_OK | MB_ICONERROR);
+    told = true;
+    return false;
+}
+
 // Windows before 2000 have no box with Try Again and Continue.
 bool HasContinueButton() {
 #pragma GCC diagnostic push
@@ -204,7 +215,10 @@ bool PartReadsAt(const char* path, DWORD offset, DWORD length) {
 // Copies the reader's bytes into the joined file at `offset`, handing each piece
 // to the hashing thread once written (it reads the view while the next is written).
 Verdict CopyBytes(MappedFile& reader, const char* path, unsigned long long offset, bool hashing) {
-    if (!MoveOutput(offset)) return Verdict::Stopped;
+    if (!MoveOutput(offset)) {
+        Fail("Error Writing File", joiningPath);
+        return Verdict::Stopped;
+    }
     while (reader.offset < reader.size) {
         // The view moves on at its end: the hashing thread must be done with it.
         if (hashing && reader.offset - reader.viewOffset >= reader.viewLength) WaitForHash();
@@ -213,8 +227,9 @@ Verdict CopyBytes(MappedFile& reader, const char* path, unsigned long long offse
         DWORD piece = available < splitSliceSize ? available : splitSliceSize;
         DWORD written = 0;
         if (!WriteFile(output, reader.cursor, piece, &written, nullptr) || written != piece) {
-            return PartReadsAt(path, reader.offset, piece) ? Verdict::Stopped
-                                                           : Verdict::Unreadable;
+            if (!PartReadsAt(path, reader.offset, piece)) return Verdict::Unreadable;
+            Fail("Error Writing File", joiningPath);
+            return Verdict::Stopped;
         }
         if (hashing) AddToHash(reader.cursor, piece);
         reader.Skip(piece);
@@ -249,8 +264,15 @@ Verdict JoinPart(unsigned long long index) {
     if (verdict != Verdict::Good) return verdict;
     if (length > 0xFFFFFFFFull) return Verdict::Unreadable;  // no part of the split is so long
     PartRecord* record = Record(index);
-    if (record == nullptr) return Verdict::Stopped;
-    if (CheckFreeSpace(length) != kEngineOk) return Verdict::Stopped;
+    if (record == nullptr) {
+        Fail("Not enough Memory to Join the File", joinedPath);
+        return Verdict::Stopped;
+    }
+    // A full fixed disk has said so in a box of its own; a disk prompt cancelled is a Cancel.
+    const int room = CheckFreeSpace(length);
+    if (room == kDiskFullTold) told = true;
+    if (room == kFreeSpaceUnknown) Fail("Cannot find the Free Space of the Destination Folder", appState.destDir);
+    if (room != kEngineOk) return Verdict::Stopped;
     // The hook's counts may be narrower than the join's: what they show, nothing more.
     progress.part = index;
     // From disks the number grows as the parts come, until the list or the last part.
@@ -262,7 +284,10 @@ Verdict JoinPart(unsigned long long index) {
     if (!Report()) return Verdict::Stopped;
 
     MappedFile* reader = new (std::nothrow) MappedFile;
-    if (reader == nullptr) return Verdict::Stopped;
+    if (reader == nullptr) {
+        Fail("Not enough Memory to Join the File", joinedPath);
+        return Verdict::Stopped;
+    }
     if (reader->OpenForRead(path) != 1 || reader->size != length) {
         delete reader;
         return Verdict::Unreadable;
@@ -428,11 +453,12 @@ bool DestinationOnThePartsDrive() {
 // Before anything is copied: the set and its list, the destination, the joined name.
 bool Prepare() {
     // Paths that do not fit a buffer name no file that could be read or written.
-    if (!OpenJoinSet(appState.sourcePath, set) || !AddBackslash(appState.destDir) ||
+    if (!OpenJoinSet(appState.sourcePath, set)) return Fail("Error Opening File", appState.sourcePath);
+    if (!AddBackslash(appState.destDir) ||
         !FormatText(joinedPath, sizeof joinedPath, "%s%s", appState.destDir, set.name) ||
-        !FormatText(joiningPath, sizeof joiningPath, "%s%s.joining", appState.destDir, set.name)) {
-        Ask(kCancelling, MB_OK | MB_ICONWARNING);
-        return false;
+        !FormatText(joiningPath, sizeof joiningPath, "%s%s.joining", appState.destDir, set.name) ||
+        !FitsPath(joiningPath)) {
+        return Fail("Cannot create the File: its path is too long", appState.destDir);
     }
     if (DestinationOnThePartsDrive()) {
         Ask("The parts come from a removable drive, whose disks are changed during the join.\n"
@@ -493,14 +519,12 @@ bool Run() {
     if (!Prepare()) return false;
     output = CreateFileA(joiningPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) {
-        Ask(kCancelling, MB_OK | MB_ICONWARNING);
-        return false;
-    }
+    if (output == INVALID_HANDLE_VALUE) return Fail("Error Creating File", joiningPath);
     progress = SplitProgress{};
     progress.partCount = partCount;
     progress.fileSize = appState.fileSize;
-    bool joined = CopyParts() && MendLeftOut() && PutInPlace();
+    bool joined = CopyParts() && MendLeftOut() &&
+                  (PutInPlace() || told || Fail("The joined File cannot be put in place", joinedPath));
     if (joined) {
         appState.fileSize = (partCount - 1) * firstLength + records[partCount - 1].length;
         appState.partCount = partCount;

@@ -4,6 +4,8 @@
 // ended by a log-off. Nothing but the joined file may ever stay in the destination.
 #include "join/join_run.h"
 
+#include <shlwapi.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -219,6 +221,19 @@ TEST_F(JoinTest, NoToReplacingTheJoinedNameJoinsNothingAndYesReplacesIt) {
         EXPECT_EQ(std::vector<std::string>{"data.zip"}, ListFiles(out_.path()));
     }
     EXPECT_TRUE(ReadBytes(out_ / "data.zip") == bytes);
+}
+
+// A destination that cannot take the join says what failed, never that it was cancelled.
+TEST_F(JoinTest, ADestinationThatCannotBeWrittenSaysWhatFailed) {
+    MakeSet(parts_.path(), "data.zip", 25000);
+    ASSERT_TRUE(CreateDirectoryA((out_ / "data.zip.joining").c_str(), nullptr));
+    ChooseFirstPart(parts_.path(), "data.zip");
+    MessageBoxAnswerer boxes;
+    EXPECT_FALSE(JoinFile());
+    ASSERT_EQ(1u, boxes.Count()) << Texts(boxes);
+    EXPECT_EQ("Error Creating File\n" + out_ / "data.zip.joining", boxes.Last().text);
+    EXPECT_TRUE(ListFiles(out_.path()).empty());
+    EXPECT_TRUE(PathIsDirectoryA((out_ / "data.zip.joining").c_str())) << "the folder in the way stays";
 }
 
 // Cancel pressed, or the session ending, in the middle of part 2.
