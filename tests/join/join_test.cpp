@@ -223,6 +223,32 @@ TEST_F(JoinTest, NoToReplacingTheJoinedNameJoinsNothingAndYesReplacesIt) {
     EXPECT_TRUE(ReadBytes(out_ / "data.zip") == bytes);
 }
 
+// A set of an earlier version (no list) whose joined file passes 4 GiB: one part of
+// 4294967295 bytes and the rest, sparse, joined at 64-bit offsets and checked at
+// markers on both sides of 2 and 4 GiB, then removed at once.
+TEST_F(JoinTest, ASetPastFourGiBJoinsAtItsOffsets) {
+    const unsigned long long first = 4294967295ull, size = (5ull << 30) + 84672;
+    const std::string parts[] = {parts_ / "disk.img.001", parts_ / "disk.img.002"};
+    if (!MakeSizedFile(parts[0], first) || !MakeSizedFile(parts[1], size - first))
+        GTEST_SKIP() << "the file system here cannot hold sparse files of 4 GiB";
+    const std::pair<unsigned long long, std::string> markers[] = {
+        {(2ull << 30) - 3, "2 GiB"}, {first - 4, "seam"}, {(4ull << 30) + 7, "past 4 GiB"}, {size - 4, "last"}};
+    for (const auto& m : markers) {
+        const bool inFirst = m.first + m.second.size() <= first;
+        ASSERT_TRUE(WriteBytesAt(parts[inFirst ? 0 : 1], inFirst ? m.first : m.first - first, m.second));
+    }
+    ChooseFirstPart(parts_.path(), "disk.img");
+    MessageBoxAnswerer boxes;
+    EXPECT_TRUE(JoinFile()) << Texts(boxes);
+    const std::string joined = out_ / "disk.img";
+    EXPECT_EQ(static_cast<long long>(size), FileSize(joined));
+    EXPECT_EQ(size, appState.fileSize);
+    for (const auto& m : markers) {
+        EXPECT_EQ(m.second, ReadBytesAt(joined, m.first, static_cast<DWORD>(m.second.size())));
+    }
+    for (const std::string& file : {parts[0], parts[1], joined}) DeleteFileA(file.c_str());
+}
+
 // A destination that cannot take the join says what failed, never that it was cancelled.
 TEST_F(JoinTest, ADestinationThatCannotBeWrittenSaysWhatFailed) {
     MakeSet(parts_.path(), "data.zip", 25000);
