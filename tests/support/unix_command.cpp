@@ -30,9 +30,13 @@ std::string WindowsQuote(const std::string& text) {
 }  // namespace
 
 int RunUnixCommand(const std::string& shellCommand, DWORD timeoutMs) {
-    char name[96];
-    std::snprintf(name, sizeof name, "/tmp/velk-unix-%lu-%d.done", GetCurrentProcessId(),
-                  ++unixCounter);
+    // Test programs of other prefixes (another checkout's run) share /tmp and may have
+    // the same process id: the clock's count at the call keeps their markers apart.
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    char name[128];
+    std::snprintf(name, sizeof name, "/tmp/velk-unix-%lu-%d-%llx.done", GetCurrentProcessId(),
+                  ++unixCounter, static_cast<unsigned long long>(now.QuadPart));
     std::string marker = name;
     std::string markerWin = WindowsPathOf(marker);
     DeleteFileA(markerWin.c_str());
