@@ -10,6 +10,7 @@
 #include "core/app_state.h"
 #include "recovery/checksums.h"
 #include "recovery/file_io.h"
+#include "recovery/md5_feed.h"
 #include "recovery/par2_packets.h"
 #include "recovery/slice_engine.h"
 #include "split/free_space.h"
@@ -135,40 +136,47 @@ bool MakePlan(DWORD losses, bool removable, unsigned long long diskBytes, DWORD 
     }
 }
 
-// The checksums of every part and slice, read from the source in order.
-bool TakeChecksums(HANDLE source, BYTE* buffer) {
+// The checksums of every part and slice, read from the source in order. The MD5s
+// take each piece on a second thread while the next is read into the other buffer
+// and its CRC-32 taken; the feed is waited for before an MD5 fed by it is finished.
+bool TakeChecksums(HANDLE source, BYTE* buffer, BYTE* spare) {
     static const BYTE zeros[4096] = {};
+    // Declared before the feed, so that they outlive the piece it may still be adding.
+    Md5 whole;
+    Md5 head;
+    Md5 sliceMd5;
+    Md5Feed feed;
+    BYTE* buffers[2] = {buffer, spare};
+    int next = 0;
     DWORD slice = 0;
     for (DWORD p = 0; p < plan.parts; ++p) {
         Part& part = parts[p];
         part.length = PartLength(p);
         part.slices = SlicesOf(part.length, plan.sliceSize);
-        Md5 whole;
-        Md5 head;
-        if (!whole.Start() || !head.Start()) return false;
+        if (!feed.Wait() || !whole.Start() || !head.Start()) return false;
         unsigned long long at = 0;
         // A part that is one slice without padding has the slice's MD5: hashed once.
         bool sameAsWhole = part.slices == 1 && part.length == plan.sliceSize;
         for (DWORD s = 0; s < part.slices; ++s, ++slice) {
-            Md5 sliceMd5;
             DWORD crc = 0;
             if (!sameAsWhole && !sliceMd5.Start()) return false;
             unsigned long long end = std::min<unsigned long long>(at + plan.sliceSize, part.length);
             while (at < end) {
                 DWORD piece = static_cast<DWORD>(std::min<unsigned long long>(end - at, kReadPiece));
-                if (!ReadAt(source, PartOffset(p) + at, buffer, piece) ||
-                    !whole.Add(buffer, piece) || (!sameAsWhole && !sliceMd5.Add(buffer, piece))) {
-                    return false;
-                }
+                BYTE* bytes = buffers[next];
+                next ^= 1;
+                if (!ReadAt(source, PartOffset(p) + at, bytes, piece)) return false;
                 if (at < kHashed) {
                     DWORD headPiece = static_cast<DWORD>(std::min<unsigned long long>(piece, kHashed - at));
-                    if (!head.Add(buffer, headPiece)) return false;
+                    if (!head.Add(bytes, headPiece)) return false;
                 }
-                crc = Crc32(crc, buffer, piece);
+                feed.Add(&whole, sameAsWhole ? nullptr : &sliceMd5, bytes, piece);
+                crc = Crc32(crc, bytes, piece);
                 at += piece;
                 workDone += piece;
                 if (!Report(workDone)) return false;
             }
+            if (!feed.Wait()) return false;
             // A slice that ends with its part counts as padded with zeros.
             DWORD padding = static_cast<DWORD>(static_cast<unsigned long long>(s + 1) * plan.sliceSize - at);
             while (padding != 0) {
@@ -183,7 +191,7 @@ bool TakeChecksums(HANDLE source, BYTE* buffer) {
             if (!sameAsWhole) std::memcpy(entry, digest, kMd5Size);
             PutU32(entry + kMd5Size, crc);
         }
-        if (!whole.Finish(part.md5) || !head.Finish(part.md5Head)) return false;
+        if (!feed.Wait() || !whole.Finish(part.md5) || !head.Finish(part.md5Head)) return false;
         if (sameAsWhole) std::memcpy(sliceSums + static_cast<SIZE_T>(slice - 1) * kSliceEntrySize, part.md5, kMd5Size);
         // The file's id: the MD5 of its first 16 KiB, its length and its name.
         BYTE idSource[kMd5Size + 8 + kNameBytes];
@@ -413,17 +421,19 @@ bool MakeSet(DWORD losses, HANDLE source) {
     sliceSums = Table<BYTE>(static_cast<unsigned long long>(plan.inputSlices) * kSliceEntrySize);
     DWORD* order = Table<DWORD>(2ull * plan.parts);
     BYTE* buffer = Table<BYTE>(kReadPiece);
+    BYTE* spare = Table<BYTE>(kReadPiece);
     volumes = Table<Volume>(plan.recovery);
     inputs = Table<SliceInput>(plan.inputSlices);
     outputs = Table<SliceOutput>(plan.recovery);
     constants = Table<GfWord>(plan.inputSlices);
-    bool ok = constants != nullptr && sliceSums != nullptr && order != nullptr && buffer != nullptr && volumes != nullptr &&
+    bool ok = constants != nullptr && sliceSums != nullptr && order != nullptr && buffer != nullptr &&
+              spare != nullptr && volumes != nullptr &&
               inputs != nullptr && outputs != nullptr;
     if (ok) {
         for (DWORD r = 0; r < plan.recovery; ++r) volumes[r].file = INVALID_HANDLE_VALUE;
         workTotal = 2 * appState.fileSize + 2ull * plan.recovery * plan.sliceSize;
         double start = Milliseconds();
-        ok = TakeChecksums(source, buffer);
+        ok = TakeChecksums(source, buffer, spare);
         double summed = Milliseconds();
         ok = ok && BuildMeta(order) && CreateVolumes(removable);
         recoveryTimings.checksums = summed - start;
@@ -459,6 +469,7 @@ bool MakeSet(DWORD losses, HANDLE source) {
     recoveryTimings.writing += Milliseconds() - written;
     Free(order);
     Free(buffer);
+    Free(spare);
     return ok;
 }
 }  // namespace
