@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bench/address_space.h"
 #include "bench/windows_clock.h"
 #include "core/app_state.h"
 #include "recovery/recovery_writer.h"
@@ -29,19 +30,6 @@ bool Prepare(const char* source, const char* dest, const char* splitSize) {
     appState.splitSize = std::strtoul(splitSize, nullptr, 10);
     ComputePartCount();
     return true;
-}
-
-unsigned long long AddressSpaceInUse() {
-    unsigned long long used = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const BYTE* at = nullptr;
-    while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-        if (region.State != MEM_FREE) used += region.RegionSize;
-        const BYTE* next = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
-        if (next <= at) break;
-        at = next;
-    }
-    return used;
 }
 
 unsigned long long peakSpace = 0;

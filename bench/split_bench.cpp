@@ -19,6 +19,7 @@
 //                                              (through CryptoAPI even where CNG is)
 #include <windows.h>
 
+#include "bench/address_space.h"
 #include "bench/windows_clock.h"
 
 #include <cstdio>
@@ -139,20 +140,6 @@ int Profile(const char* source, const char* dest, const char* splitSize) {
                 "copy %.1f unmap_cut_close %.1f parts %llu\n",
                 total, readerOpen, freeSpace, create, copy, close, appState.partCount);
     return 0;
-}
-
-// Bytes of the address space that are reserved or in use (every region not free).
-unsigned long long AddressSpaceInUse() {
-    unsigned long long used = 0;
-    MEMORY_BASIC_INFORMATION region;
-    const BYTE* at = nullptr;
-    while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-        if (region.State != MEM_FREE) used += region.RegionSize;
-        const BYTE* next = static_cast<const BYTE*>(region.BaseAddress) + region.RegionSize;
-        if (next <= at) break;
-        at = next;
-    }
-    return used;
 }
 
 unsigned long long peakSpace = 0;

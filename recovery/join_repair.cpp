@@ -21,6 +21,20 @@ void RefuseTooDamaged(const char* name) {
     MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONERROR);
 }
 
+void SayCancelled() {
+    MessageBoxA(nullptr, "Cancelling File Join", kWindowTitle, MB_OK | MB_ICONWARNING);
+}
+
+// The set could not be read or written; `then` says what the join does about it.
+void SayUnusable(const char* name, const char* then, UINT icon) {
+    char text[3 * kPathSize];
+    FormatText(text, sizeof text,
+               "The recovery volumes of %s could not be used to rebuild its parts: a file "
+               "of the set could not be read or written.\n%s",
+               name, then);
+    MessageBoxA(nullptr, text, kWindowTitle, MB_OK | icon);
+}
+
 void RemoveGathered() {
     if (gathered[0] == '\0') return;
     RemoveRecoveryFiles(gathered, gatheredName);
@@ -83,16 +97,12 @@ bool RebuildFromGathered(const JoinSet& set, HANDLE joined, unsigned long long p
         case RepairOutcome::Rebuilt:
             return true;
         case RepairOutcome::Cancelled:
-            MessageBoxA(nullptr, "Cancelling File Join", kWindowTitle, MB_OK | MB_ICONWARNING);
+            SayCancelled();
             return false;
         case RepairOutcome::SessionEnds:
             return false;
         case RepairOutcome::Failed:
-            FormatText(text, sizeof text,
-                       "The recovery volumes of %s could not be used to rebuild its parts: a file "
-                       "of the set could not be read or written.\nNothing was joined.",
-                       set.name);
-            MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONERROR);
+            SayUnusable(set.name, "Nothing was joined.", MB_ICONERROR);
             return false;
         default:  // no set yet, or too little of it: more may be on another disk
             break;
@@ -107,7 +117,7 @@ bool RebuildFromGathered(const JoinSet& set, HANDLE joined, unsigned long long p
         if (lastJoinRepair.outcome == RepairOutcome::TooDamaged) {
             RefuseTooDamaged(set.name);
         } else {
-            MessageBoxA(nullptr, "Cancelling File Join", kWindowTitle, MB_OK | MB_ICONWARNING);
+            SayCancelled();
         }
         return false;
     }
@@ -140,23 +150,18 @@ bool RepairBeforeJoin(const JoinSet& set) {
     // Parts on disks that are changed never lie together: nothing to check here.
     if (set.removable) return true;
     RepairParts(set.folder[0] != '\0' ? set.folder : ".\\", set.name, &lastJoinRepair);
-    char text[3 * kPathSize];
     switch (lastJoinRepair.outcome) {
     case RepairOutcome::TooDamaged:
         RefuseTooDamaged(set.name);
         return false;
     case RepairOutcome::Cancelled:
-        MessageBoxA(nullptr, "Cancelling File Join", kWindowTitle, MB_OK | MB_ICONWARNING);
+        SayCancelled();
         return false;
     case RepairOutcome::SessionEnds:
         return false;
     case RepairOutcome::Failed:
         // The join's own checks still name any part that is bad.
-        FormatText(text, sizeof text,
-                   "The recovery volumes of %s could not be used to rebuild its parts: a file "
-                   "of the set could not be read or written.\nThe parts are joined as they are.",
-                   set.name);
-        MessageBoxA(nullptr, text, kWindowTitle, MB_OK | MB_ICONWARNING);
+        SayUnusable(set.name, "The parts are joined as they are.", MB_ICONWARNING);
         lastJoinRepair.rebuiltCount = 0;
         return true;
     default:

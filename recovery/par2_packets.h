@@ -1,4 +1,4 @@
-// The packets of a PAR2 recovery set (Parity Volume Set Specification 2.0): their
+// The packets of a PAR2 recovery set (the Parity Volume Set format 2.0): their
 // header, types and the sizes of their bodies, shared by the writer and the repair.
 #pragma once
 #include <windows.h>
